@@ -3,7 +3,7 @@
 # make build builds without testing; make clean removes build/
 SHELL := /bin/bash
 ROOT := $(CURDIR)
-B := $(ROOT)/build
+B ?= $(ROOT)/build
 CONFIGURE = cmake -S $(ROOT) -G Ninja -Wno-dev
 JOBS ?= $(shell nproc)
 
