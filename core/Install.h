@@ -1,0 +1,162 @@
+#ifndef KBD_CORE_INSTALL_H
+#define KBD_CORE_INSTALL_H
+
+// The installer object: everything the program knows, from the decoded string tables to the
+// user's choices and the paths of an installation. One CInstall lives in wWinMain; its
+// operations are spread over the files of the subsystem that owns them:
+//   core/Install.cpp         lifecycle, text lookup, restart
+//   core/Probe.cpp           system probe and start-up checks
+//   core/Paths.cpp           paths and option defaults
+//   core/InstalledState.cpp  the installed-state record
+//   core/Keys.cpp            the key table and the scan-code map
+//   engine/...               registry, files, layout libraries, install and uninstall
+
+#include <windows.h>
+#include <stdint.h>
+
+#include "core/KeyTable.h"
+#include "payload/DataBuffer.h"
+#include "payload/Guard.h"
+#include "text/GString.h"
+
+class CWizard;
+
+class CInstallBase
+{
+public:
+    CInstallBase();
+    ~CInstallBase();
+
+    virtual HWND GetOwnerWindow();
+    virtual int Init(HINSTANCE instance);
+    virtual void ReleaseResources();
+    virtual const void* FindText(int id);
+
+    HINSTANCE m_hInstance;
+    CGuard m_guard;
+    DataBuffer m_commonStrings;
+    DataBuffer m_uiStrings[2];
+    int32_t m_currentPage;
+    int32_t m_osVersionCode;
+    int32_t m_uiLanguage;
+    int32_t m_is64BitOs;
+    uint16_t m_processorArchitecture;
+    GString m_text;
+
+protected:
+    // Decodes one string-table blob of the store into a table; 0 when it does not verify.
+    int DecodeStringTable(int blob, DataBuffer& table);
+
+private:
+    CInstallBase(const CInstallBase&);
+    CInstallBase& operator=(const CInstallBase&);
+};
+
+class CInstall : public CInstallBase
+{
+public:
+    CInstall();
+    virtual ~CInstall();
+
+    HWND GetOwnerWindow() override;
+    int Init(HINSTANCE instance) override;
+    void ReleaseResources() override;
+    const void* FindText(int id) override;
+
+    // Lifecycle.
+    int Run();
+    void Finish();
+    int LoadText(int id, GString& out);
+    int SetUiLanguage(int index);
+    int RestartSystem();
+
+    // System probe and start-up checks.
+    int ProbeSystem(int functionNameId, int moduleNameId);
+    HMODULE LoadLibraryById(int moduleNameId);
+    void* GetProcAddressById(int functionNameId, int moduleNameId, HMODULE* module);
+    int IsSupportedSystem();
+    int ActivateRunningInstance();
+    int IsUserAdmin();
+    int IsAssociatedWith(int associationId, int nameId);
+    int ShowMessage(int id, unsigned int flags);
+
+    // Paths and options.
+    int BuildPaths();
+    int SpecialFolder(int csidl, GString& out);
+    int GetLayoutVariant();
+    int SetLayoutVariant(int value);
+    int GetDecimalVariant();
+    int SetDecimalVariant(int value);
+    int GetLayoutSetFlag();
+    int SetLayoutSetFlag(int value);
+    int SetModifyOnly(int value);
+
+    // Installed-state record.
+    void ReadInstalledState();
+    int WriteFinalValue();
+
+    // Key table.
+    const KeyEntry* FindDefaultKey(uint16_t scanCode);
+    KeyEntry* FindKey(uint16_t scanCode);
+    int NormalizeKeys();
+    int ApplyKeyAssignments(unsigned char* list, int length);
+    unsigned char* ExportKeyAssignments(int* length);
+    int ReadScancodeMap();
+
+    uint16_t m_defaultLanguageId;
+    uint16_t m_layoutLanguageId;
+    int32_t m_setAsDefault;
+    int32_t m_docViewerOk;
+    int32_t m_isAdmin;
+    int32_t m_uninstalled;
+    int32_t m_installed;
+    int32_t m_restartRequested;
+    int32_t m_licenceAccepted;
+    int32_t m_setHotkeyValues;
+    int32_t m_desktopShortcuts;
+    int32_t m_textFileDesktopLinkMade;
+    int32_t m_docMainDesktopLinkMade;
+    int32_t m_docSecondDesktopLinkMade;
+    int32_t m_layoutVariant;
+    int32_t m_decimalVariant;
+    int32_t m_layoutSetFlagA;
+    int32_t m_layoutSetFlagB;
+    int32_t m_modifyOnly;
+    int32_t m_scancodeMapRead;
+    KeyEntry* m_keys;
+    int32_t m_keyCount;
+    DataBuffer m_setupStrings;
+    CWizard* m_app;
+
+    // 36 strings, constructed in this order and destroyed in reverse.
+    GString m_layoutLanguageName;
+    GString m_storedOriginalLayout;
+    GString m_programParent;
+    GString m_programFolder;
+    GString m_menuParent;
+    GString m_menuFolder;
+    GString m_installedDocMain, m_docMain;
+    GString m_installedDocMainMenuLink, m_docMainMenuLink;
+    GString m_installedDocMainDesktopLink, m_docMainDesktopLink;
+    GString m_installedDocSecond, m_docSecond;
+    GString m_installedDocSecondMenuLink, m_docSecondMenuLink;
+    GString m_installedDocSecondDesktopLink, m_docSecondDesktopLink;
+    GString m_installedTextFile, m_textFile;
+    GString m_installedTextFileMenuLink, m_textFileMenuLink;
+    GString m_installedTextFileDesktopLink, m_textFileDesktopLink;
+    GString m_installedPageMenuLink, m_pageMenuLink;
+    GString m_installedPageDesktopLink, m_pageDesktopLink;
+    GString m_installedPageFile, m_pageFile;
+    GString m_setupPath;
+    GString m_setupLinkName;
+    GString m_installedSetupCopy, m_setupCopy;
+    GString m_installedSetupMenuLink, m_setupMenuLink;
+
+    uint32_t m_docSecondVersion;
+    uint32_t m_docMainVersion;
+    int32_t m_docMainUseCount;
+    uint32_t m_installedVersion;
+    int32_t m_installCount;
+};
+
+#endif
