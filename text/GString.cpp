@@ -1,7 +1,6 @@
 // GString storage, mode switch and editing (see GString.h for the block layout).
 #include "text/GString.h"
 
-#include <new>
 #include <stdlib.h>
 #include <string.h>
 
@@ -215,7 +214,8 @@ const wchar_t* GString::WideText(int from) const
 GString* GString::PrepareScratch()
 {
     if (!scratch) {
-        scratch = new (std::nothrow) GString;
+        // The program's operator new answers null on failure (built with -fcheck-new).
+        scratch = new GString;
         if (!scratch)
             return nullptr;
     }
