@@ -100,6 +100,13 @@ std::string RunPacker(const std::string& arguments, int* exitCode)
     return output;
 }
 
+// The content folders live only as long as the test program.
+struct RemoveContent : ::testing::Environment
+{
+    void TearDown() override { fs::remove_all(fs::temp_directory_path() / ("kbdpack-test-" + std::to_string(::getpid()))); }
+};
+const auto* const kRemoveContent = ::testing::AddGlobalTestEnvironment(new RemoveContent);
+
 } // namespace
 
 TEST(Packer, RefusesBadContentNamingFileAndLine)
