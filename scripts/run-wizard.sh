@@ -17,7 +17,12 @@ export KBD_WINE_TEMPLATE=$template KBD_EXE=$exe KBD_SHOT=$shot
     exit 0
   fi
   "$WINE" "$KBD_EXE" &
+  pid=$!
   sleep 6
+  if ! kill -0 $pid 2>/dev/null; then
+    wait $pid; rc=$?
+    echo "run-wizard: setup.exe ended by itself with exit code $rc before the screenshot"
+  fi
   rm -f "$KBD_SHOT"
   import -display "$DISPLAY" -window root "$KBD_SHOT" 2>/dev/null
   if [ -s "$KBD_SHOT" ]; then
