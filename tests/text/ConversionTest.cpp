@@ -1,4 +1,4 @@
-// The mode switch (Part 3.1): UTF-8 to UTF-16 and back, with the failure rules.
+// The mode switch: UTF-8 to UTF-16 and back, with the failure rules.
 #include "tests/text/TextTestUtil.h"
 
 #include <gtest/gtest.h>

@@ -1,4 +1,4 @@
-// GString storage and core editing (Part 3.1): block, growth, editing, assignment, paths.
+// GString storage and core editing: block, growth, editing, assignment, paths.
 #include "tests/text/TextTestUtil.h"
 
 #include <gtest/gtest.h>

@@ -1,4 +1,4 @@
-// Search and comparison (Part 3.2): the free functions and the GString operations.
+// Search and comparison: the free functions and the GString operations.
 #include "tests/text/TextTestUtil.h"
 
 #include <gtest/gtest.h>

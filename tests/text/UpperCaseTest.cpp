@@ -1,4 +1,4 @@
-// UpperCaseUnit (Part 3.2): spot checks, and all 65,536 units against UnicodeData.txt 5.2
+// UpperCaseUnit: spot checks, and all 65,536 units against UnicodeData.txt 5.2
 // read from the source tree (KBD_SOURCE_DIR, reached through Wine's Z: drive).
 #include "text/GString.h"
 
