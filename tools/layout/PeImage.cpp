@@ -64,9 +64,8 @@ bool CPeImage::Load(const std::vector<uint8_t>& file)
             size = U32(m_file, dirs + 8 * i + 4);
         }
     };
-    uint32_t unused;
     dir(0, m_exportRva, m_exportSize);
-    dir(1, unused, m_importSize);
+    dir(1, m_importRva, m_importSize);
     dir(5, m_relocRva, m_relocSize);
     size_t sec = opt + optionalSize;
     if (sec + 40u * sectionCount > m_file.size())
@@ -165,6 +164,17 @@ uint32_t CPeImage::FindExport(const std::string& name) const
         return U32(m_file, funcOff);
     }
     return 0;
+}
+
+int CPeImage::ImportedLibraryCount() const
+{
+    int count = 0;
+    uint32_t off;
+    // 20-byte descriptors: lookup table, time stamp, forwarder chain, name, address table.
+    for (uint32_t at = m_importRva; m_importRva != 0 && RvaToFile(at, 20, off); at += 20, ++count)
+        if (U32(m_file, off + 12) == 0 && U32(m_file, off + 16) == 0)
+            return count;
+    return m_importRva == 0 ? 0 : -1;   // -1: a directory without its terminator
 }
 
 int64_t CPeImage::FileOffset(uint64_t address) const

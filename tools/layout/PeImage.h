@@ -40,7 +40,8 @@ public:
     uint16_t OsMinor() const { return m_osMinor; }
     uint16_t SubsystemMajor() const { return m_subMajor; }
     uint16_t SubsystemMinor() const { return m_subMinor; }
-    uint32_t ImportDirectorySize() const { return m_importSize; }
+    // Libraries named by the import directory (the linker writes one even when it is empty).
+    int ImportedLibraryCount() const;
     uint32_t RelocationCount() const { return m_relocations; }
     const std::vector<PeSection>& Sections() const { return m_sections; }
 
@@ -71,7 +72,7 @@ private:
     uint32_t m_entryPoint = 0;
     uint16_t m_osMajor = 0, m_osMinor = 0, m_subMajor = 0, m_subMinor = 0;
     uint32_t m_exportRva = 0, m_exportSize = 0;
-    uint32_t m_importSize = 0;
+    uint32_t m_importRva = 0, m_importSize = 0;
     uint32_t m_relocRva = 0, m_relocSize = 0;
     uint32_t m_relocations = 0;
 };
