@@ -24,6 +24,7 @@
 // searches answer an index or -1; comparisons -1, 0 or 1 (length first, then content).
 #pragma once
 
+#include <stdarg.h>
 #include <wchar.h>
 
 class GString
@@ -85,7 +86,11 @@ public:
     int CompareNarrow(const char* text, int count = -1);
     int ToUpper();
 
-    // Formatter and debug output (Part 3.3, text/Format.cpp).
+    // Formatter and debug output (text/Format.cpp, text/FormatFloat.cpp). The receiver must be
+    // wide; the flags and conversions are listed in text/FormatInternal.h. DebugOut sends the
+    // text to the debugger in lines of dumpLineLength characters.
+    int AppendFormatV(const wchar_t* format, va_list args);
+    void DebugOut(int maxChars);
 
     // Members, in this order. Other code reads `length` and `wide`; everything else is changed
     // only through the operations above.
@@ -101,6 +106,8 @@ public:
     GString* scratch;
 
 private:
+    friend class CFormatter;
+
     GString(const GString&) = delete;
     GString& operator=(const GString&) = delete;
 
@@ -112,6 +119,9 @@ private:
     int AppendUtf16AsUtf8(const wchar_t* text, int count);
     int AppendUtf8AsUtf16(const char* text, int count);
 };
+
+// Empties `target`, makes it wide and appends the expansion of `format`; 1, or 0 on failure.
+int Format(GString* target, const wchar_t* format, ...);
 
 // Free functions of Part 3.2. Lengths are explicit; zero units inside a range are data.
 int TextLength(const char* text);
