@@ -389,6 +389,8 @@ int CFormatter::FormatText()
             wideText = (const wchar_t*)((const unsigned char*)argument + 4);
     } else {
         const GString* text = (const GString*)argument;
+        if (text == m_out->scratch)
+            return 0; // emptied below before it could be read
         known = text->length;
         if (text->wide)
             wideText = text->WideText(0);
@@ -413,7 +415,8 @@ int CFormatter::FormatText()
             while (count < limit && wideText[count])
                 count++;
         }
-        if (!escapeAll && !escapeControls)
+        // The receiver's own text moves when it grows: it is copied through the scratch.
+        if (!escapeAll && !escapeControls && argument != m_out)
             return WritePaddedWide(wideText, count);
     } else {
         if (m_precision < 0) {

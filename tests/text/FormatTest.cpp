@@ -15,6 +15,15 @@ const unsigned char kIdentifier[16] = {0x78, 0x56, 0x34, 0x12, 0xbc, 0x9a, 0xf0,
 const unsigned char kStoredNarrow[] = {3, 0, 0, 0x80, 'a', 'b', 'c', 'X', 'X', 0};
 const unsigned char kStoredWide[] = {2, 0, 0, 0, 'h', 0, 'i', 0, 'X', 0, 0, 0};
 
+int AppendTo(GString* s, const wchar_t* format, ...)
+{
+    va_list args;
+    va_start(args, format);
+    int result = s->AppendFormatV(format, args);
+    va_end(args);
+    return result;
+}
+
 } // namespace
 
 TEST(Format, ParsingOfPercentAndUnknownLetters)
@@ -134,6 +143,19 @@ TEST(Format, TextOfGStringsInBothModes)
     EXPECT_EQ(L"{null}", Wide(s));
 }
 
+TEST(Format, ReceiverAsItsOwnArgument)
+{
+    // Long enough that appending it to itself needs a larger block.
+    GString s;
+    s.AssignWide(L"0123456789012345678901234567890123456789012345678901234567");
+    std::wstring before = Wide(s);
+    ASSERT_EQ(1, AppendTo(&s, L"|%z|%130z", &s, &s)); // 119 units when the second one comes
+    // Each argument is read when its conversion comes; the padding before the second one grows
+    // the block before the text is copied.
+    std::wstring second = before + L"|" + before + L"||";
+    EXPECT_EQ(second + std::wstring(130 - second.size(), L' ') + second, Wide(s));
+}
+
 TEST(Format, Characters)
 {
     static const FormatCase cases[] = {
@@ -201,19 +223,6 @@ TEST(Format, CountOfUnitsAppended)
     ASSERT_EQ(1, Format(&t, L"x%ny", (int*)nullptr));
     EXPECT_EQ(L"xy", Wide(t));
 }
-
-namespace {
-
-int AppendTo(GString* s, const wchar_t* format, ...)
-{
-    va_list args;
-    va_start(args, format);
-    int result = s->AppendFormatV(format, args);
-    va_end(args);
-    return result;
-}
-
-} // namespace
 
 TEST(Format, AppendCountsOnlyItsOwnUnits)
 {
