@@ -34,7 +34,7 @@ public:
     GString(wchar_t ch, int count);
     virtual ~GString();
 
-    // Storage (Part 3.1).
+    // Storage.
     int Clear();
     int ClearAs(int wide);
     int Reserve(int total);
@@ -78,7 +78,7 @@ public:
     int AppendPathWide(const wchar_t* part, int count = -1);
     int AppendPathNarrow(const char* part, int count = -1);
 
-    // Search, comparison and case mapping (Part 3.2).
+    // Search, comparison and case mapping.
     int FindWide(const wchar_t* needle, int from = 0, int count = -1);
     int FindNarrow(const char* needle, int from = 0, int count = -1);
     int ReverseFind(wchar_t ch, int lowest = 0);
@@ -123,7 +123,7 @@ private:
 // Empties `target`, makes it wide and appends the expansion of `format`; 1, or 0 on failure.
 int Format(GString* target, const wchar_t* format, ...);
 
-// Free functions of Part 3.2. Lengths are explicit; zero units inside a range are data.
+// Free functions beneath the search and comparison operations. Lengths are explicit; zero units inside a range are data.
 int TextLength(const char* text);
 int WideLength(const wchar_t* text);
 int FindBytes(const unsigned char* hay, const unsigned char* needle, int hayLength,
