@@ -9,7 +9,8 @@
 //   core/Paths.cpp           paths and option defaults
 //   core/InstalledState.cpp  the installed-state record
 //   core/Keys.cpp            the key table and the scan-code map
-//   engine/...               registry, files, layout libraries, install and uninstall
+//   engine/Registry.cpp      registry access layer
+//   engine/...               files, layout libraries, install and uninstall
 
 #include <windows.h>
 #include <stdint.h>
@@ -93,6 +94,7 @@ public:
 
     // Installed-state record.
     void ReadInstalledState();
+    int WriteInstalledState();
     int WriteFinalValue();
 
     // Key table.
@@ -102,6 +104,35 @@ public:
     int ApplyKeyAssignments(unsigned char* list, int length);
     unsigned char* ExportKeyAssignments(int* length);
     int ReadScancodeMap();
+
+    // Registry access layer (engine/Registry.cpp). Handles returned by the key operations belong
+    // to the caller, who closes them with RegCloseKey; the layer never closes a handle. The by-id
+    // variants look the name up into m_text, so they are not re-entrant, and an id without text
+    // fails before any registry access.
+    HKEY OpenKey(HKEY root, const wchar_t* name, uint32_t access);
+    HKEY CreateKey(HKEY root, const wchar_t* name, uint32_t access);
+    int SetBinaryValue(HKEY key, const wchar_t* name, const void* data, int count);
+    unsigned char* QueryBinaryValue(HKEY key, const wchar_t* name, uint32_t* size);
+    int SetDwordValue(HKEY key, const wchar_t* name, uint32_t value);
+    int QueryDwordValue(HKEY key, const wchar_t* name, uint32_t* value);
+    int SetStringValue(HKEY key, const wchar_t* name, GString& text);
+    int QueryStringValue(HKEY key, const wchar_t* name, GString& text);
+    int StringValueEquals(HKEY key, const wchar_t* name, const GString& text);
+    int DeleteValue(HKEY key, const wchar_t* name);
+
+    HKEY OpenKeyById(HKEY root, int keyId, uint32_t access);
+    HKEY CreateKeyById(HKEY root, int keyId, uint32_t access);
+    int SetBinaryValueById(HKEY key, int valueId, const void* data, int count);
+    unsigned char* QueryBinaryValueById(HKEY key, int valueId, uint32_t* size);
+    int SetDwordValueById(HKEY key, int valueId, uint32_t value);
+    int QueryDwordValueById(HKEY key, int valueId, uint32_t* value);
+    int SetStringValueById(HKEY key, int valueId, GString& text);
+    int SetStringValueByIds(HKEY key, int valueId, int dataId);
+    int QueryStringValueById(HKEY key, int valueId, GString& text);
+    int StringValueEqualsById(HKEY key, int valueId, const GString& text);
+    int DeleteValueById(HKEY key, int valueId);
+    int DeleteKeyById(HKEY parent, int keyId);
+    int SetMachineStringByIds(int keyId, int valueId, int dataId);
 
     uint16_t m_defaultLanguageId;
     uint16_t m_layoutLanguageId;
