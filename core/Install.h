@@ -134,6 +134,14 @@ public:
     int DeleteKeyById(HKEY parent, int keyId);
     int SetMachineStringByIds(int keyId, int valueId, int dataId);
 
+    // File, process and shell operations (engine/Files.cpp).
+
+    // Layout library selection and patching (engine/LayoutLibrary.cpp).
+
+    // Keyboard layout registration (engine/Registration.cpp).
+
+    // Install and uninstall procedures (engine/InstallProcedure.cpp, engine/Uninstall.cpp).
+
     uint16_t m_defaultLanguageId;
     uint16_t m_layoutLanguageId;
     int32_t m_setAsDefault;
