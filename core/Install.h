@@ -138,9 +138,23 @@ public:
 
     // Layout library selection and patching (engine/LayoutLibrary.cpp).
 
-    // Keyboard layout registration (engine/Registration.cpp).
+    // Keyboard layout registration (engine/Registration.cpp). The layout key lives in the 64-bit
+    // registry view on 64-bit Windows; the scan-code map and the per-user values do not.
+    int RegisterLayout();
+    int UnregisterLayout();
+    int WriteScancodeMap();
+    int WriteHotkeyValues();
+    int AddInputLanguage(uint16_t languageId, int setAsDefault);
+    int RemoveInputLanguage();
 
     // Install and uninstall procedures (engine/InstallProcedure.cpp, engine/Uninstall.cpp).
+    // Neither rolls back: a failed step returns 0 and leaves what was done in place.
+    int Install();
+    int InstallFiles();
+    int WriteStringFile(const GString& path);
+    int RemoveOldVersionFiles(int removeLibraries);
+    int Uninstall();
+    int RemoveInstalledState();
 
     uint16_t m_defaultLanguageId;
     uint16_t m_layoutLanguageId;
