@@ -134,9 +134,56 @@ public:
     int DeleteKeyById(HKEY parent, int keyId);
     int SetMachineStringByIds(int keyId, int valueId, int dataId);
 
-    // File, process and shell operations (engine/Files.cpp).
+    // File, process and shell operations (engine/Files.cpp). Paths handed over in a GString are
+    // made wide in place. Handles from CreateFileForWrite and blocks from DecodeHexBytes belong to
+    // the caller (CloseHandle, free).
+    HANDLE CreateFileForWrite(const wchar_t* path);
+    HANDLE CreateFileForWrite(GString& path);
+    int WriteBytes(HANDLE file, const void* data, int count);
+    int WriteText(HANDLE file, GString& text);
+    int DeleteOrSchedule(const wchar_t* path);
+    int DeleteOrSchedule(GString& path);
+    int RemoveFolder(GString& path);
+    static int EnsureFolder(const wchar_t* path);
+    static int EnsureFolder(GString& path);
+    int GetTempFolder(GString& out);
+    int MakeTempFile(GString& out, int prefixId, const wchar_t* folder);
+    static int CreateShortcut(const wchar_t* target, const wchar_t* linkFile,
+                              const wchar_t* description, const wchar_t* iconFile, int iconIndex);
+    int GetAssociatedExecutable(int typeId, GString& out);
+    unsigned char* DecodeHexBytes(int id, int* count);
+    // Text placeholders of the template take const wchar_t* arguments.
+    int RunCommand(int templateId, ...);
+    int OpenWithAssociated(int typeId, int templateId, const wchar_t* argument);
+    int OpenExternalDocument();
+    int WriteBlobFile(const wchar_t* path, const unsigned char* blob, int size);
 
-    // Layout library selection and patching (engine/LayoutLibrary.cpp).
+    typedef BOOL(WINAPI* RedirectionOffFn)(void** saved);
+    typedef BOOL(WINAPI* RedirectionOnFn)(void* saved);
+    HMODULE LoadRedirectionFunctions(RedirectionOffFn* switchOff, RedirectionOnFn* switchOn);
+
+    // The redirection bracket around operations on the system folders: Enter switches file-system
+    // redirection off when m_is64BitOs is set (and does nothing otherwise), Leave switches it back
+    // on and frees the library. Never fails; Leave is always paired with Enter.
+    struct RedirectionBracket
+    {
+        HMODULE module;
+        RedirectionOnFn switchOn;
+        void* saved;
+    };
+    void EnterRedirectionBracket(RedirectionBracket& bracket);
+    void LeaveRedirectionBracket(RedirectionBracket& bracket);
+
+    // Layout library selection and patching (engine/LayoutLibrary.cpp). Sizes are the stored
+    // (encoded) sizes of catalogue cells; the outs of SelectLayoutLibraries are null / -1 when a
+    // cell is not chosen.
+    int SelectLayoutLibraries(const unsigned char** primary, const unsigned char** secondary,
+                              int* primarySize, int* secondarySize);
+    int GetLayoutLibraryPaths(GString& target1, GString& target2, GString* staging1,
+                              GString* staging2);
+    int StageLayoutLibrary(const wchar_t* target, const wchar_t* staging,
+                           const unsigned char* blob, int size);
+    int InstallLayoutLibraries();
 
     // Keyboard layout registration (engine/Registration.cpp). The layout key lives in the 64-bit
     // registry view on 64-bit Windows; the scan-code map and the per-user values do not.
