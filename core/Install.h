@@ -188,6 +188,9 @@ public:
     // Keyboard layout registration (engine/Registration.cpp). The layout key lives in the 64-bit
     // registry view on 64-bit Windows; the scan-code map and the per-user values do not.
     int RegisterLayout();
+    // 1 when the layout key under our key name registers another layout's library: such a key
+    // is neither overwritten nor deleted.
+    int IsLayoutKeyForeign();
     int UnregisterLayout();
     int WriteScancodeMap();
     int WriteHotkeyValues();
@@ -198,8 +201,11 @@ public:
     // Neither rolls back: a failed step returns 0 and leaves what was done in place.
     int Install();
     int InstallFiles();
-    int WriteStringFile(const GString& path);
+    int WriteStringFile(GString& path);
     int RemoveOldVersionFiles(int removeLibraries);
+    // Asks Windows to delete the installed layout libraries at the next restart; 0 when their
+    // paths cannot be built.
+    int ScheduleLayoutLibraryRemoval();
     int Uninstall();
     int RemoveInstalledState();
 
