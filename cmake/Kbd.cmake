@@ -98,3 +98,18 @@ endfunction()
 function(kbd_warnings target)
   target_compile_options(${target} PRIVATE -Wall -Wextra)
 endfunction()
+
+# A store packed from a fixture manifest for Wine tests: packed in the host tree, turned into the
+# library NAME in the x86_64 tree, at the same relative place in both.
+#   kbd_fixture_store(NAME MANIFEST [DEFINE name=value...] [DEPENDS target...])
+function(kbd_fixture_store name manifest)
+  cmake_parse_arguments(F "" "" "DEFINE;DEPENDS" ${ARGN})
+  if(KBD_MODE STREQUAL "host")
+    kbd_pack_store(${name} ${manifest} ${CMAKE_CURRENT_BINARY_DIR}/${name}
+      DEFINE ${F_DEFINE} DEPENDS ${F_DEPENDS})
+  elseif(KBD_TEST_TREE)
+    file(RELATIVE_PATH rel ${PROJECT_SOURCE_DIR} ${CMAKE_CURRENT_SOURCE_DIR})
+    set(packed ${KBD_HOST_DIR}/${rel}/${name})
+    kbd_store_library(${name} ${packed}/store.cpp ${packed}/store.bin)
+  endif()
+endfunction()
