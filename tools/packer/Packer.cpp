@@ -14,19 +14,27 @@
 #include <cstdlib>
 #include <cstdio>
 #include <fstream>
+#include <map>
 #include <sstream>
 #include <thread>
 #include <vector>
 
 namespace {
 
+// The blob of a catalogue cell that has no library: shorter than a blob header, so the program's
+// decoder refuses it before deciphering anything, and an installation that needs the cell fails.
+const unsigned char kFailingCellBlob[16] = { 'n', 'o', ' ', 'l', 'i', 'b', 'r', 'a', 'r', 'y', ' ', 'y', 'e', 't', 0, 0 };
+static_assert(sizeof(kFailingCellBlob) < kBlobHeaderSize, "the failing blob must be shorter than a header");
+
 struct BlobJob
 {
     std::string role;
-    std::string path;
+    std::string path;                // the (first) source file
+    std::vector<std::string> paths;  // every source file; string tables may merge several
     int line = 0;
     bool stringTable = false;
-    bool raw = false;  // the key blob: stored as it is
+    bool raw = false;      // the key blob: stored as it is
+    bool failing = false;  // a catalogue cell without a library: a blob that must not decode
     Bytes data;
     uint32_t itemCount = 0;
     DeflateChoice choice;
@@ -110,6 +118,7 @@ std::vector<BlobJob> PlanBlobs(const Manifest& m)
         const ManifestEntry& e = m.roles.at(role);
         jobs[blob].role = role;
         jobs[blob].path = e.path;
+        jobs[blob].paths = e.paths;
         jobs[blob].line = e.line;
         jobs[blob].stringTable = strings;
     };
@@ -131,7 +140,9 @@ std::vector<BlobJob> PlanBlobs(const Manifest& m)
                 BlobJob& job = jobs[CatalogueBlobNumber(s, r, c)];
                 job.role = "layouts";
                 job.path = LayoutPath(layouts.path, s, r, c);
+                job.paths = { job.path };
                 job.line = layouts.line;
+                job.failing = m.failingSlots.count(c) != 0;
             }
     return jobs;
 }
@@ -158,6 +169,48 @@ PackResult Pack(const PackOptions& o, PackError* error)
     std::vector<std::string> inputs{ o.manifest };
     KeyMaterial key;
     for (BlobJob& job : jobs) {
+        if (job.failing) {
+            // A slot listed as failing must not have a library meanwhile: that library would
+            // never be shipped.
+            std::string bytes;
+            if (ReadFile(job.path, &bytes) && !bytes.empty()) {
+                *error = PackError{ manifest.file, manifest.failingSlotsLine,
+                                    "'" + job.path + "' is a built library (" + std::to_string(bytes.size()) +
+                                        " bytes) but its slot is listed in failing-slots" };
+                return kPackRefused;
+            }
+            job.stored.assign(kFailingCellBlob, kFailingCellBlob + sizeof(kFailingCellBlob));
+            continue;
+        }
+        if (job.stringTable) {
+            std::vector<StringEntry> entries;
+            std::map<uint32_t, std::pair<std::string, int>> defined;
+            for (const std::string& path : job.paths) {
+                std::string bytes;
+                if (!ReadFile(path, &bytes)) {
+                    *error = PackError{ manifest.file, job.line, "cannot read " + job.role + " file '" + path + "'" };
+                    return kPackRefused;
+                }
+                inputs.push_back(path);
+                std::vector<StringEntry> part;
+                if (!ParseStringSource(path, bytes, &part, error))
+                    return kPackRefused;
+                for (const StringEntry& e : part) {
+                    auto earlier = defined.find(e.id);
+                    if (earlier != defined.end()) {
+                        *error = PackError{ path, e.line,
+                                            "string id " + std::to_string(e.id) + " is already defined in " +
+                                                earlier->second.first + ":" + std::to_string(earlier->second.second) };
+                        return kPackRefused;
+                    }
+                    defined[e.id] = { path, e.line };
+                    entries.push_back(e);
+                }
+            }
+            job.itemCount = (uint32_t)entries.size();
+            job.data = BuildStringTable(entries);
+            continue;
+        }
         std::string bytes;
         if (!ReadFile(job.path, &bytes)) {
             *error = PackError{ manifest.file, job.line, "cannot read " + job.role + " file '" + job.path + "'" };
@@ -171,12 +224,6 @@ PackResult Pack(const PackOptions& o, PackError* error)
                 return kPackFailed;
             }
             job.stored = key.scrambled;
-        } else if (job.stringTable) {
-            std::vector<StringEntry> entries;
-            if (!ParseStringSource(job.path, bytes, &entries, error))
-                return kPackRefused;
-            job.itemCount = (uint32_t)entries.size();
-            job.data = BuildStringTable(entries);
         } else {
             job.data.assign(bytes.begin(), bytes.end());
         }
@@ -188,7 +235,7 @@ PackResult Pack(const PackOptions& o, PackError* error)
     auto work = [&] {
         for (size_t i; (i = next++) < jobs.size();) {
             BlobJob& job = jobs[i];
-            if (job.raw)
+            if (job.raw || job.failing)
                 continue;
             job.choice = DeflateBest(job.data);
             job.stored = SealBlob(job.data, job.choice.stream, job.itemCount, key.key.data(), (int)key.key.size());
@@ -213,7 +260,15 @@ PackResult Pack(const PackOptions& o, PackError* error)
     report << "blob role        input   zlib-9   zopfli  chosen  stored\n";
     for (int b = 0; b < kStoreBlobCount; ++b) {
         BlobJob& job = jobs[b];
-        if (!job.raw) {
+        if (job.failing) {
+            int length = (int)job.stored.size(), items = -1;
+            unsigned char* decoded = guard.Decode(job.stored.data(), &length, &items);
+            free(decoded);
+            if (decoded) {
+                *error = PackError{ job.path, 0, "self-check: the blob of a failing cell decodes" };
+                return kPackFailed;
+            }
+        } else if (!job.raw) {
             int length = (int)job.stored.size(), items = -1;
             unsigned char* decoded = guard.Decode(job.stored.data(), &length, &items);
             const bool same = decoded && (size_t)length == job.data.size() && (uint32_t)items == job.itemCount &&
@@ -233,9 +288,9 @@ PackResult Pack(const PackOptions& o, PackError* error)
         }
         store.append(job.stored.begin(), job.stored.end());
         char line[160];
-        if (job.raw)
-            std::snprintf(line, sizeof(line), "%4d %-9s %8zu %8s %8s  %-6s %7zu\n", b, job.role.c_str(), job.stored.size(), "-", "-", "as is",
-                          job.stored.size());
+        if (job.raw || job.failing)
+            std::snprintf(line, sizeof(line), "%4d %-9s %8s %8s %8s  %-6s %7zu\n", b, job.role.c_str(), "-", "-", "-",
+                          job.raw ? "as is" : "fails", job.stored.size());
         else
             std::snprintf(line, sizeof(line), "%4d %-9s %8zu %8zu %8zu  %-6s %7zu\n", b, job.role.c_str(), job.data.size(),
                           job.choice.zlibSize, job.choice.zopfliSize, DeflaterName(job.choice.used), job.stored.size());

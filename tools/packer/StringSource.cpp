@@ -129,6 +129,7 @@ int ParseStringSource(const std::string& file, const std::string& source, std::v
             const char next = i + 1 < text.size() ? text[i + 1] : '\0';
             switch (next) {
             case 'n': entry.text += '\n'; break;
+            case 'r': entry.text += '\r'; break;
             case 't': entry.text += '\t'; break;
             case 's': entry.text += ' '; break;
             case '\\': entry.text += '\\'; break;

@@ -5,7 +5,8 @@
 //
 //   # a comment line          blank lines are ignored too
 //   86 0415                   <id> <text>: id decimal or 0x hex, then spaces or tabs, then the text
-//   93 Line one\nline two     escapes: \n newline, \t tab, \\ backslash, \s space
+//   93 Line one\nline two     escapes: \n line feed, \r carriage return, \t tab, \\ backslash,
+//                             \s space (Windows text files and edit controls want \r\n)
 //
 // The table is written in the program's StringTable format (payload/DataBuffer.h), sorted by
 // unsigned id. Entries are narrow UTF-8, except text with characters beyond U+FFFF, which goes

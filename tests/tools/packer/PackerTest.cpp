@@ -1,3 +1,4 @@
+#include "payload/AssetStore.h"
 #include "payload/DataBuffer.h"
 #include "payload/BlobHeader.h"
 #include "payload/Guard.h"
@@ -180,7 +181,7 @@ TEST(Packer, StringTableLooksUpAfterPackingAndDecoding)
     PackError error;
     ASSERT_EQ(1, ParseStringSource("t.txt",
                                    "0x80000000 high\n0x7FFFFFFF low\n5 tab\\there\\sand\\\\\n"
-                                   "6 \xF0\x9F\x98\x80 wide\n0xFFFFFFFF last\n0 first\n",
+                                   "6 \xF0\x9F\x98\x80 wide\n0xFFFFFFFF last\n0 first\n7 a\\r\\nb\n",
                                    &entries, &error)) << error.Text();
     KeyMaterial key;
     std::string why;
@@ -207,6 +208,7 @@ TEST(Packer, StringTableLooksUpAfterPackingAndDecoding)
     EXPECT_EQ("low", narrow(0x7FFFFFFFu));
     EXPECT_EQ("high", narrow(0x80000000u));
     EXPECT_EQ("tab\there and\\", narrow(5));
+    EXPECT_EQ("a\r\nb", narrow(7));
     // Beyond U+FFFF the entry is wide: a surrogate pair, a space and four letters.
     const unsigned char* wide = buffer.Lookup(6);
     ASSERT_NE(nullptr, wide);
@@ -232,4 +234,145 @@ TEST(Packer, KeyMaterialIsFixedBySeedAndRecoveredByLoad)
     EXPECT_EQ(0, std::memcmp(a.key.data(), guard.keyBlob + a.parameters.keyOffset, kCipherKeyLength));
     // The key does not stand in the stored blob as it is.
     EXPECT_EQ(a.scrambled.end(), std::search(a.scrambled.begin(), a.scrambled.end(), a.key.begin(), a.key.begin() + 16));
+}
+
+namespace {
+
+// Blob k of a packed store file, walked through the records' size fields.
+Bytes StoredBlob(const std::string& store, int blob)
+{
+    size_t at = 0;
+    for (int record = 0; record < kStoreRecordCount; ++record) {
+        if (at + 8 > store.size())
+            break;
+        const uint32_t sizeA = ReadLe32((const unsigned char*)store.data() + at);
+        const uint32_t sizeB = ReadLe32((const unsigned char*)store.data() + at + 4);
+        const size_t a = at + 8, b = a + sizeA;
+        if (blob == 2 * record)
+            return Bytes(store.begin() + a, store.begin() + a + sizeA);
+        if (blob == 2 * record + 1)
+            return Bytes(store.begin() + b, store.begin() + b + sizeB);
+        at = b + sizeB;
+    }
+    return Bytes();
+}
+
+// The decoded bytes of a blob, or "(fails)".
+std::string DecodedBlob(const fs::path& dir, int blob)
+{
+    KeyMaterial key;
+    std::string why;
+    if (!DeriveKeyMaterial(Read(dir / "seed.txt"), &key, &why))
+        return "(no key)";
+    CGuard guard(key.parameters);
+    if (!guard.Load(key.scrambled.data(), (int)key.scrambled.size()))
+        return "(no key)";
+    Bytes stored = StoredBlob(Read(dir / "out/store.bin"), blob);
+    int length = (int)stored.size(), items = 0;
+    unsigned char* data = guard.Decode(stored.data(), &length, &items);
+    if (!data)
+        return "(fails)";
+    std::string text((const char*)data, (size_t)length);
+    free(data);
+    return text;
+}
+
+std::string NarrowEntry(const std::string& table, uint32_t count, uint32_t id)
+{
+    DataBuffer buffer;
+    unsigned char* copy = (unsigned char*)malloc(table.size() + 2);
+    std::memcpy(copy, table.data(), table.size());
+    if (!buffer.Attach(copy, (int)count, (int)table.size()))
+        return "(no table)";
+    const unsigned char* e = buffer.Lookup(id);
+    if (!e)
+        return "(none)";
+    return std::string((const char*)e + 4, ReadLe32(e) & kStoredLengthMask);
+}
+
+} // namespace
+
+TEST(Packer, StringTableRoleMergesSeveralFiles)
+{
+    const fs::path dir = MakeContent("merge");
+    std::string manifest = kGoodManifest;
+    manifest.replace(manifest.find("common strings/common.txt"), 25, "common strings/common.txt ${layouts}/patterns.txt");
+    Write(dir / "store.manifest", manifest);
+    Write(dir / "layouts/patterns.txt", "# generated\n146 2E002E00\n147 FF001B00\n");
+    PackError error;
+    ASSERT_EQ(kPackDone, PackIn(dir, &error)) << error.Text();
+    const std::string table = DecodedBlob(dir, kBlobCommonStrings);
+    EXPECT_EQ("0415", NarrowEntry(table, 3, 86));
+    EXPECT_EQ("2E002E00", NarrowEntry(table, 3, 146));
+    EXPECT_EQ("FF001B00", NarrowEntry(table, 3, 147));
+
+    // An id defined in two files names the second place and the first.
+    Write(dir / "layouts/patterns.txt", "146 2E002E00\n\n86 0409\n");
+    fs::remove_all(dir / "out");
+    EXPECT_EQ(kPackRefused, PackIn(dir, &error));
+    EXPECT_NE(std::string::npos, error.Text().find("patterns.txt:3: string id 86 is already defined in")) << error.Text();
+    EXPECT_NE(std::string::npos, error.Text().find("strings/common.txt:2")) << error.Text();
+    EXPECT_FALSE(fs::exists(dir / "out/store.bin"));
+}
+
+TEST(Packer, ManifestLineRefusals)
+{
+    struct { const char* name; const char* extra; const char* what; } cases[] = {
+        { "two files for a licence", "licence0 l0.txt l1.txt\n", "role 'licence0' takes one file" },
+        { "same file twice", "common strings/common.txt strings/common.txt\n", "'strings/common.txt' is given twice" },
+        { "slot out of range", "failing-slots 3 13\n", "'13' is not a catalogue slot" },
+        { "slot not a number", "failing-slots x\n", "'x' is not a catalogue slot" },
+        { "slot twice", "failing-slots 6 6\n", "slot 6 is listed twice" },
+        { "no slot", "failing-slots\n", "'failing-slots' names no slot" },
+        { "directive twice", "failing-slots 3\nfailing-slots 6\n", "'failing-slots' is already given on line" },
+    };
+    for (auto c : cases) {
+        const fs::path dir = MakeContent("lines");
+        std::string manifest = kGoodManifest;
+        // The case's line replaces the role it names, or is added.
+        const std::string role = std::string(c.extra).substr(0, std::string(c.extra).find_first_of(" \n"));
+        const size_t at = manifest.find(role + " ");
+        if (role != "failing-slots" && at != std::string::npos)
+            manifest.erase(at, manifest.find('\n', at) + 1 - at);
+        manifest += c.extra;
+        Write(dir / "store.manifest", manifest);
+        PackError error;
+        EXPECT_EQ(kPackRefused, PackIn(dir, &error)) << c.name;
+        EXPECT_NE(std::string::npos, error.Text().find("store.manifest:")) << c.name << ": " << error.Text();
+        EXPECT_NE(std::string::npos, error.Text().find(c.what)) << c.name << ": " << error.Text();
+    }
+}
+
+TEST(Packer, FailingSlotsHoldBlobsThatDoNotDecode)
+{
+    const fs::path dir = MakeContent("failing");
+    Write(dir / "store.manifest", std::string(kGoodManifest) + "failing-slots 3 9\n");
+    for (int s = 0; s < 2; ++s)
+        for (int r = 0; r < 3; ++r)
+            for (int c : { 3, 9 }) {
+                char name[32];
+                std::snprintf(name, sizeof(name), "layouts/s%dr%dc%02d.dll", s, r, c);
+                Write(dir / name, "");
+            }
+    fs::remove(dir / "layouts/s1r2c09.dll");  // a missing file is as good as an empty one
+    PackError error;
+    ASSERT_EQ(kPackDone, PackIn(dir, &error)) << error.Text();
+    for (int s = 0; s < 2; ++s)
+        for (int r = 0; r < 3; ++r)
+            for (int c = 0; c < 13; ++c) {
+                char name[32];
+                std::snprintf(name, sizeof(name), "layouts/s%dr%dc%02d.dll", s, r, c);
+                const std::string decoded = DecodedBlob(dir, CatalogueBlobNumber(s, r, c));
+                if (c == 3 || c == 9)
+                    EXPECT_EQ("(fails)", decoded) << name;
+                else
+                    EXPECT_EQ(name, decoded) << name;
+            }
+
+    // A library that appears in a failing slot would never ship: the packer says so.
+    Write(dir / "layouts/s0r1c03.dll", "built");
+    fs::remove_all(dir / "out");
+    EXPECT_EQ(kPackRefused, PackIn(dir, &error));
+    EXPECT_NE(std::string::npos, error.Text().find("store.manifest:12:")) << error.Text();
+    EXPECT_NE(std::string::npos, error.Text().find("s0r1c03.dll' is a built library (5 bytes)")) << error.Text();
 }
