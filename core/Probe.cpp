@@ -9,6 +9,8 @@ namespace
 {
 const int kStringWindowClass = 94;
 const int kAssocBufferChars = 2048;
+// Longer than any path Windows can open, even in the long-path form.
+const DWORD kAssocLargestChars = 0x10000;
 const uint16_t kArchIntel = 0;
 const uint16_t kArchIa64 = 6;
 const uint16_t kArchAmd64 = 9;
@@ -130,18 +132,27 @@ int CInstall::IsAssociatedWith(int associationId, int nameId)
     if (!LoadText(associationId, association) || association.length == 0)
         return 0;
     GString path;
-    DWORD chars = kAssocBufferChars;
-    wchar_t* out = path.BeginWideWrite(static_cast<int>(chars));
+    DWORD room = kAssocBufferChars;
+    wchar_t* out = path.BeginWideWrite(static_cast<int>(room));
     if (!out)
         return 0;
+    DWORD chars = room;
     HRESULT result = AssocQueryStringW(0, ASSOCSTR_EXECUTABLE, association.WideText(0), nullptr,
                                        out, &chars);
-    if (result == E_POINTER)
+    // Windows says "too small" with E_POINTER, Wine with the Win32 code; both report the size.
+    if ((result == E_POINTER || result == HRESULT_FROM_WIN32(ERROR_INSUFFICIENT_BUFFER)) &&
+        chars > room)
     {
-        out = path.BeginWideWrite(static_cast<int>(chars));
+        if (chars > kAssocLargestChars)
+            return 0;
+        room = chars;
+        out = path.BeginWideWrite(static_cast<int>(room));
         if (!out)
             return 0;
     }
+    // A failed first call may have left a count larger than the buffer; the second call is
+    // never told of more room than there is.
+    chars = room;
     result = AssocQueryStringW(0, ASSOCSTR_EXECUTABLE, association.WideText(0), nullptr, out,
                                &chars);
     if (FAILED(result))
