@@ -11,6 +11,7 @@ packages=(
   wine64 xvfb x11-utils imagemagick
   binutils-multiarch
   clang libclang-rt-14-dev
+  libcairo2-dev pkg-config fonts-dejavu-core qpdf poppler-utils
 )
 
 missing=()
