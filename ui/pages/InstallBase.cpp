@@ -1,0 +1,9 @@
+#include "ui/pages/InstallBase.h"
+
+CDlgInstallBase::CDlgInstallBase()
+{
+}
+
+CDlgInstallBase::~CDlgInstallBase()
+{
+}
