@@ -2,7 +2,8 @@
 # Expects SETUP, DRIVER and SHOTS set, and WINE, WINEPREFIX and DISPLAY from the harness.
 CLASS=KbdWizardFixtureFrame
 failures=0
-export LANG=en_US.UTF-8 LC_ALL=en_US.UTF-8
+# The user language of the wizard follows the environment of the Wine process.
+wine_env=(env LANG=en_US.UTF-8 LC_ALL=en_US.UTF-8)
 
 # d COMMAND [ARGS...]: runs the driver; its output without carriage returns.
 d() {
@@ -52,7 +53,7 @@ starts_with() {
 }
 
 start_wizard() {
-  "$WINE" "$SETUP" &
+  "${wine_env[@]}" "$WINE" "$SETUP" &
   wizard_pid=$!
   d page welcome >/dev/null || fail "the welcome page did not appear"
 }
