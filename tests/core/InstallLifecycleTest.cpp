@@ -17,7 +17,9 @@ std::wstring Text(CInstall& install, int id, int* found = nullptr)
     if (found)
         *found = result;
     if (result)
+    {
         EXPECT_EQ(1, out.wide) << "texts from LoadText are wide";
+    }
     return std::wstring(out.WideText(0), static_cast<size_t>(out.length));
 }
 
