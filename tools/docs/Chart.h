@@ -49,6 +49,7 @@ public:
     // Where an accent sits: "AltGr + '" and the like.
     std::string AccentPlace(int accent) const;
     const std::vector<KbdDeadEntry>& DeadKeys() const { return m_dead; }
+    const CDefinition& Definition() const { return m_def; }
 
 private:
     void DrawKeyCap(DocPage& page, int set, const DefKey* key, const std::string& name, double x, double y,

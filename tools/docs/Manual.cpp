@@ -1,5 +1,6 @@
 #include "Manual.h"
 
+#include <algorithm>
 #include <fstream>
 
 namespace {
@@ -11,6 +12,18 @@ const DocColor kAccent = Rgb(0x1a56b0);
 const double kPageW = 595.276, kPageH = 841.89;
 const double kLeft = 64, kRight = 64, kTop = 64, kBottom = 70;
 const double kBody = 10.5, kLeading = 15;
+
+// Text taken as it is, with the markup characters escaped.
+std::string Literal(const std::string& text)
+{
+    std::string out;
+    for (char c : text) {
+        if (c == '*' || c == '`' || c == '\\')
+            out += '\\';
+        out += c;
+    }
+    return out;
+}
 
 std::string Trim(const std::string& s)
 {
@@ -158,6 +171,7 @@ void Set(DocDocument& doc, const CFonts& fonts, const CChart& chart, const std::
     CSetter s(doc, fonts);
     const double width = kPageW - kLeft - kRight;
     bool anyChapter = false;
+    ManualBlock::Kind previous = ManualBlock::kTitle;
     for (const ManualBlock& b : blocks) {
         switch (b.kind) {
         case ManualBlock::kTitle:
@@ -173,10 +187,13 @@ void Set(DocDocument& doc, const CFonts& fonts, const CChart& chart, const std::
             s.Y() += 12;
             break;
         case ManualBlock::kChapter: {
-            if (anyChapter)
+            // A chapter starts a new page unless most of the page is still free.
+            if (anyChapter && s.Y() > kTop + (kPageH - kTop - kBottom) * 0.45)
                 s.NewPage();
             else
-                s.Need(80);
+                s.Need(120);
+            if (s.Y() > kTop + 1)
+                s.Y() += 16;
             anyChapter = true;
             s.Y() += 14;
             s.Page().Text(kLeft, s.Y() + 18, b.text, kFontBold, 18, kAccent);
@@ -203,6 +220,8 @@ void Set(DocDocument& doc, const CFonts& fonts, const CChart& chart, const std::
             break;
         }
         case ManualBlock::kParagraph:
+            if (previous == ManualBlock::kItem)
+                s.Y() += 5;
             s.Flow(b.text, kLeft, width, kBody, kInk);
             s.Y() += 7;
             break;
@@ -245,6 +264,28 @@ void Set(DocDocument& doc, const CFonts& fonts, const CChart& chart, const std::
             s.Y() += h + 6;
             break;
         }
+        case ManualBlock::kAccents: {
+            // One item per accent key: its name, the accent, sample letters and its place.
+            const std::vector<DefAccent>& accents = chart.Definition().Accents();
+            for (size_t a = 0; a < accents.size(); ++a) {
+                // Sample letters: the accented forms of a-z, the commonest (lowest code) first.
+                std::vector<uint16_t> composed;
+                for (const KbdDeadEntry& d : chart.DeadKeys())
+                    if (d.accent == accents[a].spacing && d.base >= 'a' && d.base <= 'z')
+                        composed.push_back(d.composed);
+                std::sort(composed.begin(), composed.end());
+                std::string samples;
+                for (size_t i = 0; i < composed.size() && i < 9; ++i)
+                    samples += (i ? " " : "") + Utf8(composed[i]);
+                std::string text = "*" + accents[a].title + "* " + Literal(Utf8(accents[a].spacing)) + " (" + samples +
+                                   "): " + Literal(chart.AccentPlace(static_cast<int>(a)));
+                s.Need(kLeading);
+                s.Page().Text(kLeft + 6, s.Y() + kBody, "•", kFontRegular, kBody, kAccent);
+                s.Flow(text, kLeft + 18, width - 18, kBody, kInk);
+                s.Y() += 3;
+            }
+            break;
+        }
         case ManualBlock::kLegend: {
             const double u = 62, height = u + 300;
             s.Need(height);
@@ -253,6 +294,7 @@ void Set(DocDocument& doc, const CFonts& fonts, const CChart& chart, const std::
             break;
         }
         }
+        previous = b.kind;
     }
     s.Finish();
     toc = found;
@@ -299,6 +341,8 @@ bool CManual::Load(const std::string& path)
                 b.kind = ManualBlock::kContents;
             } else if (line == "@legend") {
                 b.kind = ManualBlock::kLegend;
+            } else if (line == "@accents") {
+                b.kind = ManualBlock::kAccents;
             } else if (line.compare(0, 7, "@chart ") == 0 && line.size() == 10 && line[7] >= '0' &&
                        line[7] < '0' + kLayoutVariants && line[8] == ' ' && line[9] >= '0' && line[9] < '0' + kLayoutSets) {
                 b.kind = ManualBlock::kChart;

@@ -7,6 +7,7 @@
 //   @contents          the table of contents
 //   @chart V S         a figure: the keyboard of variant V and set S, drawn by the chart code
 //   @legend            the key that explains the four places of a key cap
+//   @accents           the list of the accent keys of set 1 with sample letters and places
 //   anything else      a paragraph; *text* is bold, `text` monospaced, \c is c itself
 #ifndef KBD_DOCS_MANUAL_H
 #define KBD_DOCS_MANUAL_H
@@ -19,7 +20,7 @@
 #include <vector>
 
 struct ManualBlock {
-    enum Kind { kTitle, kSubtitle, kChapter, kSection, kParagraph, kItem, kContents, kChart, kLegend } kind = kParagraph;
+    enum Kind { kTitle, kSubtitle, kChapter, kSection, kParagraph, kItem, kContents, kChart, kLegend, kAccents } kind = kParagraph;
     std::string text;
     int variant = 0, set = 0;
     int line = 0;

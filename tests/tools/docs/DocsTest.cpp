@@ -231,6 +231,45 @@ TEST(DocsGuards, MissingGlyphIsFound)
     EXPECT_NE(error.find("U+4E00"), std::string::npos) << error;
 }
 
+// The prose of the manual names characters of the layout; a character the layout cannot type
+// is a mistake in the text.
+TEST(DocsManual, MentionsOnlyCharactersTheLayoutTypes)
+{
+    Loaded l;
+    ASSERT_TRUE(l.ok);
+    KbdLayout layout;
+    ASSERT_TRUE(l.def.Build(1, 0, l.ucd, layout)) << l.def.Error();
+    std::set<uint32_t> typed;
+    for (const DefKey& k : l.def.Keys())
+        for (const DefCell& c : k.cells)
+            typed.insert(c.accent >= 0 ? l.def.Accents()[c.accent].spacing : c.ch);
+    for (const KbdDeadEntry& d : layout.deadKeys)
+        typed.insert(d.composed);
+    std::vector<uint32_t> text;
+    ASSERT_TRUE(DecodeUtf8(ReadFile(kContent + "/docs/manual.txt"), text));
+    ASSERT_FALSE(text.empty());
+    for (uint32_t c : text)
+        EXPECT_TRUE(c < 0x80 || typed.count(c)) << "manual.txt names U+" << std::hex << c << ", which the layout does not type";
+}
+
+TEST(DocsManual, PdfHasEveryAccentWithItsPlace)
+{
+    Loaded l;
+    ASSERT_TRUE(l.ok);
+    CChart chart(l.def, l.labels, l.fonts);
+    std::string error;
+    ASSERT_TRUE(chart.Prepare(l.ucd, error)) << error;
+    std::string text = RunCommand("pdftotext -enc UTF-8 '" + kDocs + "/manual.pdf' -");
+    ASSERT_FALSE(text.empty());
+    for (size_t a = 0; a < l.def.Accents().size(); ++a) {
+        const DefAccent& accent = l.def.Accents()[a];
+        std::string place = chart.AccentPlace(static_cast<int>(a));
+        ASSERT_FALSE(place.empty()) << accent.name << " has no key";
+        EXPECT_NE(text.find(accent.title + " " + Utf8(accent.spacing)), std::string::npos) << accent.name;
+        EXPECT_NE(text.find(place), std::string::npos) << accent.name << " at " << place;
+    }
+}
+
 class DocsSources : public ::testing::Test {
 protected:
     std::string m_dir;
