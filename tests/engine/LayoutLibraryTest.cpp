@@ -252,7 +252,10 @@ TEST_F(LayoutLibrary, CatalogueCellsAreTheBuiltLibraries)
 
 TEST_F(LayoutLibrary, PathsOn64BitAnd32BitSystems)
 {
-    install.m_is64BitOs = 1;
+    // The prefix is a 64-bit Windows, as the probe finds it.
+    install.ProbeSystem(58, 144);
+    ASSERT_EQ(9, install.m_processorArchitecture);
+    ASSERT_EQ(1, install.m_is64BitOs);
     GString target1, target2, staging1, staging2;
     ASSERT_EQ(1, install.GetLayoutLibraryPaths(target1, target2, &staging1, &staging2));
     EXPECT_EQ(Lower(Wow64Folder() + L"\\" + kLibraryName), Lower(Wide(target1)));
