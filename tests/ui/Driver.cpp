@@ -28,7 +28,7 @@
 
 namespace
 {
-const DWORD kWaitMs = 10000;
+const DWORD kWaitMs = 30000;
 const DWORD kStepMs = 50;
 const UINT kSendTimeoutMs = 3000;
 
