@@ -3,12 +3,16 @@
 //       writes OUTDIR/s<set>r<variant>.c (tables), .rc (display-name resource), .expected
 //       (the canonical dump the library tests compare a built library with) and .name (the
 //       display name), for sets 0-1 and variants 0-2
+//   kbdlayout ia64 DEFINITION UNICODEDATA SET VARIANT OSVERSION OUTFILE
+//       writes the IA64 library of (SET, VARIANT) for Windows OSVERSION (major.minor) itself,
+//       since no IA64 compiler is at hand; its export directory names OUTFILE's file name
 //   kbdlayout patterns OUTFILE LIBRARY...
 //       finds the patched tables in the built libraries (named s<set>r<variant>c<slot>.dll;
 //       empty files are skipped) and writes the patterns 146-151 to OUTFILE
 // Exit codes: 0 done, 1 bad input (the message names the file and line), 2 usage, 3 a file
 // could not be read or written.
 #include "Definition.h"
+#include "Ia64Image.h"
 #include "Patterns.h"
 #include "SourceWriter.h"
 
@@ -26,6 +30,7 @@ const int kExitIo = 3;
 int Usage()
 {
     std::cerr << "usage: kbdlayout generate DEFINITION UNICODEDATA OUTDIR\n"
+                 "       kbdlayout ia64 DEFINITION UNICODEDATA SET VARIANT OSVERSION OUTFILE\n"
                  "       kbdlayout patterns OUTFILE LIBRARY...\n";
     return kExitUsage;
 }
@@ -72,6 +77,41 @@ int Generate(const std::string& definition, const std::string& ucdPath, const st
     return 0;
 }
 
+int Ia64(const std::string& definition, const std::string& ucdPath, const std::string& setText,
+         const std::string& variantText, const std::string& version, const std::string& outFile)
+{
+    int set = -1, variant = -1;
+    unsigned major = 0, minor = 0;
+    char end;
+    if (std::sscanf(setText.c_str(), "%d%c", &set, &end) != 1 || set < 0 || set >= kLayoutSets ||
+        std::sscanf(variantText.c_str(), "%d%c", &variant, &end) != 1 || variant < 0 || variant >= kLayoutVariants ||
+        std::sscanf(version.c_str(), "%u.%u%c", &major, &minor, &end) != 2 || major > 0xFFFF || minor > 0xFFFF)
+        return Usage();
+    CUnicodeData ucd;
+    if (!ucd.Load(ucdPath)) {
+        std::cerr << "kbdlayout: " << ucd.Error() << "\n";
+        return kExitIo;
+    }
+    CDefinition def;
+    if (!def.Load(definition)) {
+        std::cerr << "kbdlayout: " << def.Error() << "\n";
+        return def.Error().find("cannot be read") != std::string::npos ? kExitIo : kExitBadInput;
+    }
+    KbdLayout layout;
+    if (!def.Build(set, variant, ucd, layout)) {
+        std::cerr << "kbdlayout: " << def.Error() << "\n";
+        return kExitBadInput;
+    }
+    Ia64LibraryInfo info;
+    size_t slash = outFile.find_last_of('/');
+    info.fileName = slash == std::string::npos ? outFile : outFile.substr(slash + 1);
+    info.displayName = def.DisplayName(set, variant);
+    info.osMajor = static_cast<uint16_t>(major);
+    info.osMinor = static_cast<uint16_t>(minor);
+    std::vector<uint8_t> image = CIa64Image::Build(layout, info);
+    return WriteFile(outFile, std::string(image.begin(), image.end())) ? 0 : kExitIo;
+}
+
 int Patterns(const std::string& outFile, const std::vector<std::string>& paths)
 {
     std::vector<PatternLibrary> libs;
@@ -116,6 +156,8 @@ int main(int argc, char** argv)
 {
     if (argc == 5 && std::string(argv[1]) == "generate")
         return Generate(argv[2], argv[3], argv[4]);
+    if (argc == 8 && std::string(argv[1]) == "ia64")
+        return Ia64(argv[2], argv[3], argv[4], argv[5], argv[6], argv[7]);
     if (argc >= 4 && std::string(argv[1]) == "patterns")
         return Patterns(argv[2], std::vector<std::string>(argv + 3, argv + argc));
     return Usage();

@@ -1,5 +1,6 @@
 #include "Patterns.h"
 
+#include "Ia64Image.h"
 #include "KbdWalker.h"
 #include "PeImage.h"
 
@@ -23,7 +24,31 @@ bool CPatternFinder::FindTopTable(const CPeImage& pe, uint64_t& top, std::string
         return false;
     }
     // The host cannot call the function; it reads the address from the function's one
-    // instruction instead (a relocated absolute move on i686, a RIP-relative lea on x86_64).
+    // instruction instead (a relocated absolute move on i686, a RIP-relative lea on x86_64,
+    // gp plus the immediate of an addl on IA64, where the export is the function descriptor).
+    if (pe.Machine() == kMachineIa64) {
+        uint8_t descriptor[16], code[16];
+        if (!pe.Read(pe.Base() + rva, descriptor, sizeof(descriptor))) {
+            error = "function descriptor outside the image";
+            return false;
+        }
+        uint64_t entry = 0, gp = 0;
+        for (int i = 7; i >= 0; --i) {
+            entry = (entry << 8) | descriptor[i];
+            gp = (gp << 8) | descriptor[8 + i];
+        }
+        int64_t offset;
+        if (!pe.Read(entry, code, sizeof(code))) {
+            error = "function entry outside the image";
+            return false;
+        }
+        if (!CIa64Image::ReadTopTableOffset(CIa64Image::UnpackBundle(code), offset)) {
+            error = "KbdLayerDescriptor is not the expected one-bundle function";
+            return false;
+        }
+        top = gp + static_cast<uint64_t>(offset);
+        return true;
+    }
     std::vector<uint8_t> code(16);
     if (!pe.Read(pe.Base() + rva, code.data(), code.size())) {
         error = "export outside the image";

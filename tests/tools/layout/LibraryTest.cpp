@@ -17,12 +17,12 @@ namespace {
 
 struct Slot {
     int slot;
-    uint16_t machine;   // 0 for the IA64 cells, empty for now
+    uint16_t machine;
     uint16_t major, minor;
 };
 
-const Slot kSlots[] = {{0, 0x14C, 5, 0},  {1, 0x14C, 5, 1},   {2, 0x14C, 5, 2}, {3, 0, 0, 0},      {4, 0x8664, 5, 2},
-                       {5, 0x14C, 6, 0},  {6, 0, 0, 0},       {7, 0x8664, 6, 0}, {8, 0x14C, 6, 1}, {9, 0, 0, 0},
+const Slot kSlots[] = {{0, 0x14C, 5, 0},  {1, 0x14C, 5, 1},   {2, 0x14C, 5, 2},  {3, 0x200, 5, 2},  {4, 0x8664, 5, 2},
+                       {5, 0x14C, 6, 0},  {6, 0x200, 6, 0},   {7, 0x8664, 6, 0}, {8, 0x14C, 6, 1},  {9, 0x200, 6, 1},
                        {10, 0x8664, 6, 1}, {11, 0x14C, 6, 2}, {12, 0x8664, 6, 2}};
 
 struct Library {
@@ -38,8 +38,6 @@ void ForEachLibrary(const std::function<void(const Library&)>& fn)
         for (int variant = 0; variant < 3; ++variant)
             for (const Slot& slot : kSlots) {
                 Library lib{set, variant, slot, CellName(set, variant, slot.slot), {}};
-                if (slot.machine == 0)
-                    continue;
                 lib.bytes = ReadBytes(LayoutPath(lib.name));
                 SCOPED_TRACE(lib.name);
                 ASSERT_FALSE(lib.bytes.empty());
@@ -128,24 +126,13 @@ bool PatchLibrary(std::vector<uint8_t>& image, const std::vector<KeyEntry>& keys
     return true;
 }
 
-TEST(LayoutLibraries, Ia64CellsAreEmptyUntilTheyAreBuilt)
-{
-    for (int set = 0; set < 2; ++set)
-        for (int variant = 0; variant < 3; ++variant)
-            for (int slot : {3, 6, 9}) {
-                std::ifstream in(LayoutPath(CellName(set, variant, slot)), std::ios::binary);
-                EXPECT_TRUE(in.good()) << CellName(set, variant, slot);
-                EXPECT_TRUE(ReadBytes(LayoutPath(CellName(set, variant, slot))).empty());
-            }
-}
-
 TEST(LayoutLibraries, HeadersFitTheirSlot)
 {
     ForEachLibrary([](const Library& lib) {
         CPeImage pe;
         ASSERT_TRUE(pe.Load(lib.bytes)) << pe.Error();
         EXPECT_EQ(lib.slot.machine, pe.Machine());
-        EXPECT_EQ(lib.slot.machine == 0x8664 ? 8 : 4, pe.PointerSize());
+        EXPECT_EQ(lib.slot.machine == 0x14C ? 4 : 8, pe.PointerSize());
         EXPECT_EQ(lib.slot.major, pe.OsMajor());
         EXPECT_EQ(lib.slot.minor, pe.OsMinor());
         EXPECT_EQ(lib.slot.major, pe.SubsystemMajor());
