@@ -10,8 +10,12 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/wait.h>
+
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
+#include <fstream>
 #include <set>
 
 namespace {
@@ -417,6 +421,30 @@ TEST(Ia64Libraries, SameDefinitionGivesTheSameBytes)
             EXPECT_EQ(1u, differing.size());
             EXPECT_EQ(0u, U32(a, U32(a, 0x3C) + 8)) << "time stamp";
         }
+}
+
+int RunTool(const std::string& args)
+{
+    int status = std::system((std::string(KBD_TEST_KBDLAYOUT) + " " + args + " >/dev/null 2>&1").c_str());
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+TEST(Ia64LayoutCompilerTool, WritesTheCellAndSaysWhatWentWrong)
+{
+    const std::string out = ::testing::TempDir();
+    const std::string inputs = KBD_TEST_DEFINITION " " KBD_TEST_UNICODE_DATA " ";
+    const std::string bad = out + "broken-ia64.kbd";
+    std::ofstream(bad) << "[keys]\na A a A\n";
+    EXPECT_EQ(2, RunTool("ia64 " + inputs + "0 0 5.2"));
+    EXPECT_EQ(2, RunTool("ia64 " + inputs + "2 0 5.2 " + out + "x.dll")) << "no set 2";
+    EXPECT_EQ(2, RunTool("ia64 " + inputs + "0 3 5.2 " + out + "x.dll")) << "no variant 3";
+    EXPECT_EQ(2, RunTool("ia64 " + inputs + "0 0 5 " + out + "x.dll")) << "version without minor";
+    EXPECT_EQ(3, RunTool("ia64 " + out + "missing.kbd " KBD_TEST_UNICODE_DATA " 0 0 5.2 " + out + "x.dll"));
+    EXPECT_EQ(1, RunTool("ia64 " + bad + " " KBD_TEST_UNICODE_DATA " 0 0 5.2 " + out + "x.dll"));
+    EXPECT_EQ(3, RunTool("ia64 " + inputs + "0 0 5.2 " + out + "no/such/dir/s1r2c06.dll"));
+    // The same arguments as the build's give the same bytes as the build's file.
+    ASSERT_EQ(0, RunTool("ia64 " + inputs + "1 2 6.0 " + out + "s1r2c06.dll"));
+    EXPECT_TRUE(ReadBytes(out + "s1r2c06.dll") == ReadBytes(LayoutPath("s1r2c06.dll")));
 }
 
 } // namespace
