@@ -16,19 +16,22 @@ seed_install() {
     fail "reg add $1"
 }
 "$WINE" "$DRIVER" "$CLASS" gone </dev/null >/dev/null 2>&1
-seed OriginalLayout REG_SZ 00000409
-seed InstallCount REG_DWORD 1
-seed TextFile REG_SZ 'C:\Program Files\Fixture\readme.txt'
-seed PageMenuLink REG_SZ 'C:\Fixture\page.url'
-seed DocSecond REG_SZ 'C:\Program Files\Fixture\chart.txt'
-seed DocSecondMenuLink REG_SZ 'C:\Fixture\chart.lnk'
-seed PageFile REG_SZ 'C:\Program Files\Fixture\index.html'
-seed DocSecondVersion REG_DWORD 1
-seed_install SetupCopy REG_SZ 'C:\Program Files\Fixture\setup.exe'
-seed_install SetupMenuLink REG_SZ 'C:\Fixture\setup.lnk'
-seed_install Version REG_DWORD 190
-# One stored assignment: Caps Lock (scan code 0x3A) gives VK_LCONTROL (0xA2).
-seed_install Keys REG_BINARY 3a00a200
+seed_record() {
+  seed OriginalLayout REG_SZ 00000409
+  seed InstallCount REG_DWORD 1
+  seed TextFile REG_SZ 'C:\Program Files\Fixture\readme.txt'
+  seed PageMenuLink REG_SZ 'C:\Fixture\page.url'
+  seed DocSecond REG_SZ 'C:\Program Files\Fixture\chart.txt'
+  seed DocSecondMenuLink REG_SZ 'C:\Fixture\chart.lnk'
+  seed PageFile REG_SZ 'C:\Program Files\Fixture\index.html'
+  seed DocSecondVersion REG_DWORD 1
+  seed_install SetupCopy REG_SZ 'C:\Program Files\Fixture\setup.exe'
+  seed_install SetupMenuLink REG_SZ 'C:\Fixture\setup.lnk'
+  seed_install Version REG_DWORD 190
+  # One stored assignment: Caps Lock (scan code 0x3A) gives VK_LCONTROL (0xA2).
+  seed_install Keys REG_BINARY 3a00a200
+}
+seed_record
 
 start_wizard
 same "installed title" "EN FixLay is installed" text 308
@@ -71,12 +74,37 @@ same "next enabled" "110" state 1
 step "back" click 301
 same "welcome" "" page welcome
 
-# Uninstall, Yes: the page's controls are disabled before the uninstall runs. The fixture has
-# no paths for the layout libraries, so the uninstall fails and the page stays, disabled.
+# Uninstall, Yes: the page's controls are disabled while it runs, then the done page reports the
+# removal. Closing from the title bar there asks nothing and restarts nothing.
 step "uninstall" click 315
 same "uninstall question" "EN Remove Fixture Layout?" answer yes
-same "still welcome after the failed uninstall" "" page welcome
-same "uninstall disabled" "100" state 315
-same "cancel disabled" "100" state 300
-end_wizard
+same "done page" "" page done
+same "upper text empty" "" text 1209
+same "lower text" "EN Removed" text 1204
+same "restart button" "EN Restart" text 1213
+same "hidden check box" "000" state 1211
+shot done-uninstalled-0
+step "title-bar close" close
+d nobox || fail "closing from the done page asked a question"
+step "frame gone" gone
+wait "$wizard_pid"
+rc=$?
+[ $rc -eq 0 ] || fail "the program ended with exit code $rc"
+grep -q InitiateSystemShutdown "$trace" && fail "a restart was asked for without the restart button"
+
+# Again, in language 1, ending with the restart button: Windows is asked to restart.
+seed_record
+start_wizard
+step "choose language 1" choose 2002 1
+step "uninstall" click 315
+same "uninstall question, language 1" "PL ż Remove Fixture Layout?" answer yes
+same "done page" "" page done
+same "lower text, language 1" "PL ż Removed" text 1204
+shot done-uninstalled-1
+step "restart" click 1213
+step "frame gone" gone
+wait "$wizard_pid"
+rc=$?
+[ $rc -eq 0 ] || fail "the program ended with exit code $rc"
+grep -q InitiateSystemShutdownExW "$trace" || fail "no restart was asked for: $(cat "$trace")"
 finish
