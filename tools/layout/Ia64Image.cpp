@@ -528,7 +528,7 @@ std::vector<uint8_t> CIa64Image::Build(const KbdLayout& layout, const Ia64Librar
     f.U32(headersSize);
     f.U32(0);   // checksum, written last
     f.U16(2);   // Windows GUI subsystem
-    f.U16(0);   // DLL characteristics
+    f.U16(0x140);   // movable (the relocations are complete), data not executable
     f.U64(0x100000);
     f.U64(0x1000);   // stack reserve, commit
     f.U64(0x100000);

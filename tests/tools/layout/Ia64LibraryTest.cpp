@@ -242,6 +242,7 @@ TEST(Ia64Libraries, HeadersSectionsAndChecksum)
         const uint32_t pe32 = U32(f, 0x3C), opt = pe32 + 24;
         EXPECT_EQ(0x2000u, U16(f, pe32 + 22) & 0x2000u) << "DLL";
         EXPECT_EQ(0x20Bu, U16(f, opt));
+        EXPECT_EQ(0x140u, U16(f, opt + 70)) << "dynamic base and NX, like the other libraries";
         const uint32_t sectionAlignment = U32(f, opt + 32), fileAlignment = U32(f, opt + 36);
         EXPECT_EQ(0x2000u, sectionAlignment) << "the IA64 page";
         EXPECT_EQ(0x200u, fileAlignment);
