@@ -1,7 +1,8 @@
 #include "Ia64Image.h"
 
+#include "SourceWriter.h"
+
 #include <algorithm>
-#include <map>
 
 namespace {
 
@@ -10,7 +11,6 @@ const uint32_t kFileAlignment = 0x200;
 const uint32_t kPeOffset = 0x80;
 const uint32_t kOptionalHeaderSize = 240;   // PE32+ with 16 data directories
 const uint16_t kRelocDir64 = 10;
-const int kDisplayNameId = 1000;
 
 uint32_t AlignUp(uint32_t v, uint32_t a)
 {
@@ -95,14 +95,11 @@ public:
     }
 };
 
-struct TableOffsets {
-    uint32_t top = 0;
-};
-
 // Lays the tables out with natural alignment, in the order of the C writer, so that the
 // tables an installation patches come first: the character tables, the E1 list, the E0 list,
 // the scan-code table.
-TableOffsets LayOutTables(const KbdLayout& l, CTableData& d)
+// Answers the offset of the top table.
+uint32_t LayOutTables(const KbdLayout& l, CTableData& d)
 {
     CBytes& b = d.bytes;
     std::vector<uint32_t> charTables;
@@ -200,8 +197,7 @@ TableOffsets LayOutTables(const KbdLayout& l, CTableData& d)
 
     // The top table: offsets 0-104 of the 64-bit column of KbdTables.h.
     b.Align(8);
-    TableOffsets out;
-    out.top = b.Size();
+    const uint32_t top = b.Size();
     d.Pointer(modifiers);
     d.Pointer(vkTables);
     dead ? d.Pointer(dead) : d.Null();
@@ -220,7 +216,7 @@ TableOffsets LayOutTables(const KbdLayout& l, CTableData& d)
     d.Null();   // no ligature table
     b.U32(l.type);
     b.U32(l.subtype);
-    return out;
+    return top;
 }
 
 std::u16string Utf8ToUtf16(const std::string& s)
@@ -261,11 +257,11 @@ CBytes ResourceSection(const std::u16string& name, uint32_t rva)
         r.U32(target | (subdirectory ? 0x80000000u : 0));
     };
     directory(6, 24, true);
-    directory(kDisplayNameId / 16 + 1, 48, true);
+    directory(kDisplayNameResourceId / 16 + 1, 48, true);
     directory(0, 72, false);
     CBytes block;
     for (int i = 0; i < 16; ++i) {
-        const bool ours = i == kDisplayNameId % 16;
+        const bool ours = i == kDisplayNameResourceId % 16;
         block.U16(ours ? static_cast<unsigned>(name.size()) : 0);
         if (ours)
             for (char16_t c : name)
@@ -382,7 +378,9 @@ uint32_t CIa64Image::Checksum(const std::vector<uint8_t>& file)
 {
     // Sum of the file's 16-bit words with the carries folded back, the field itself counted
     // as 0, plus the file's length.
-    uint32_t pe = file.size() >= 0x40 ? file[0x3C] | (file[0x3D] << 8) | (file[0x3E] << 16) | (file[0x3F] << 24) : 0;
+    uint32_t pe = 0;
+    for (int i = 3; i >= 0 && file.size() >= 0x40; --i)
+        pe = (pe << 8) | file[0x3C + i];
     const size_t at = pe + 24 + 64;
     uint64_t sum = 0;
     for (size_t i = 0; i < file.size(); i += 2) {
@@ -431,7 +429,7 @@ std::vector<uint8_t> CIa64Image::Build(const KbdLayout& layout, const Ia64Librar
 
     // .data: the tables, then the descriptor.
     CTableData tables;
-    TableOffsets offsets = LayOutTables(layout, tables);
+    const uint32_t top = LayOutTables(layout, tables);
     tables.bytes.Align(8);
     const uint32_t descriptorAt = tables.bytes.Size();
     tables.Pointer(0);   // entry: patched to .text below (not a .data offset)
@@ -447,7 +445,7 @@ std::vector<uint8_t> CIa64Image::Build(const KbdLayout& layout, const Ia64Librar
     Ia64Bundle bundle;
     bundle.templ = kTemplateMibStop;
     bundle.slot[0] = NopM();
-    bundle.slot[1] = Addl(8, static_cast<int32_t>(dataRva + offsets.top - gpRva), 1);
+    bundle.slot[1] = Addl(8, static_cast<int32_t>(dataRva + top - gpRva), 1);
     bundle.slot[2] = BrRetSptkMany(0);
     PackBundle(bundle, sections[kText].bytes.data.data());
 
