@@ -13,6 +13,7 @@
 //   choose ID INDEX      select item INDEX of list ID and notify the page as a click would
 //   dropdown ID          tell the page that list ID was opened
 //   close                post WM_CLOSE to the frame (the title-bar button)
+//   post MESSAGE         post the message number MESSAGE to the frame (wParam = lParam = 0)
 //   answer BUTTON        wait for a message box of the wizard, print its text and press BUTTON
 //                        (yes, no or ok)
 //   nobox                fail if a message box of the wizard is open
@@ -224,6 +225,9 @@ int wmain(int argc, wchar_t** argv)
         }
         return 0;
     }
+    if (!wcscmp(command, L"post") && arg1)
+        return PostMessageW(Frame(), static_cast<UINT>(Number(arg1)), 0, 0) ? 0
+                                                                          : Fail("not posted");
     if (!wcscmp(command, L"close"))
         return PostMessageW(Frame(), WM_CLOSE, 0, 0) ? 0 : Fail("WM_CLOSE not posted");
     if (!wcscmp(command, L"frame"))

@@ -89,6 +89,11 @@ langs=$(d items 1202)
 echo "$langs"
 grep -q '^\*' <<<"$langs" || fail "no input language selected"
 
+# Next has no meaning on the setup page: the frame's WMU_NEXT leaves it in place.
+step "WMU_NEXT to the frame" post 1027
+sleep 1
+same "still the setup page" "" page setup
+
 step "variant C" choose 1214 2
 step "to expert page 1" click 303
 same "expert page 1" "" page expert1
@@ -131,6 +136,19 @@ step "untick Caps Lock" click 1312
 same "caps lock list disabled" "100" state 1412
 step "tick Caps Lock again" click 1312
 grep -q '^\*0xa2 Key282$' <<<"$(d items 1412)" || fail "re-ticking lost the choice"
+
+# Expert page 2 has no button on these pages; shown through the frame's message, it shows no
+# rows and leads back to page 1.
+step "WMU_EXPERT2 to the frame" post 1030
+same "expert page 2" "" page expert2
+same "row 1 hidden" "000" state 1501
+same "list 1 hidden" "000" state 1601
+same "row 20 hidden" "000" state 1520
+same "page label" "EN Scan codes" text 304
+same "button to page 1" "110" state 303
+step "to page 1" click 303
+same "expert page 1 from page 2" "" page expert1
+same "caps lock still checked" "111" state 1312
 
 # All the way back.
 step "back to setup" click 301
