@@ -380,6 +380,7 @@ TEST_F(InstallProcedure, FailuresStopAndLeaveWhatWasDone)
         kCorruptSecondaryLibrary,
         kNoSecondaryCellOnVersion50,
         kMissingSetupProgram,
+        kNoLayoutsKey,
     };
     struct Case
     {
@@ -396,6 +397,8 @@ TEST_F(InstallProcedure, FailuresStopAndLeaveWhatWasDone)
         {"a corrupted primary library", kCorruptPrimaryLibrary, true, true, 0, false, false},
         {"a corrupted secondary library", kCorruptSecondaryLibrary, true, true, 1, false, false},
         {"a 64-bit system on version 50", kNoSecondaryCellOnVersion50, true, true, 1, false, false},
+        // The registration fails after the record: the record describes a complete installation.
+        {"no keyboard-layout key to register in", kNoLayoutsKey, true, true, 2, true, false},
     };
     for (const Case& c : cases)
     {
@@ -428,6 +431,9 @@ TEST_F(InstallProcedure, FailuresStopAndLeaveWhatWasDone)
         case kNoSecondaryCellOnVersion50:
             install.m_osVersionCode = 50;
             break;
+        case kNoLayoutsKey:
+            DeleteTree(HKEY_LOCAL_MACHINE, kLayoutsKey);
+            break;
         case kMissingSetupProgram:
             install.m_setupPath.AssignWide(L"C:\\no such folder\\setup.exe");
             break;
@@ -453,6 +459,11 @@ TEST_F(InstallProcedure, FailuresStopAndLeaveWhatWasDone)
         EXPECT_EQ(c.librariesStaged >= 2, HasPendingMove(staging2, Join(SystemFolder(), kLibraryName)))
             << c.what;
         EXPECT_EQ(c.recordWritten, KeyExists(HKEY_LOCAL_MACHINE, kInstallKey)) << c.what;
+        if (c.recordWritten)
+        {
+            EXPECT_EQ(190u, ReadDword(HKEY_LOCAL_MACHINE, kInstallKey, L"Version")) << c.what;
+            EXPECT_EQ(1u, ReadDword(HKEY_LOCAL_MACHINE, kRecordKey, L"Install Count")) << c.what;
+        }
         EXPECT_EQ(c.registered, KeyExists(HKEY_LOCAL_MACHINE, kLayoutKey)) << c.what;
     }
 }
