@@ -146,6 +146,13 @@ same "list 1 hidden" "000" state 1601
 same "row 20 hidden" "000" state 1520
 same "page label" "EN Scan codes" text 304
 same "button to page 1" "110" state 303
+# A row's list holds the whole choice list from the start; ticking the (hidden) row must not
+# cost it a real choice, and shows the key's own scan code.
+step "tick row 1 of page 2" click 1501
+rows=$(d items 1601)
+[ "$(wc -l <<<"$rows")" = 23 ] || fail "page 2 row 1: expected 23 choices, got: $rows"
+grep -q '^0xff Disabled$' <<<"$rows" || fail "page 2 row 1 lost the key-disabled choice: $rows"
+grep -q '^\*0x3a Key174$' <<<"$rows" || fail "page 2 row 1 does not show its own key: $rows"
 step "to page 1" click 303
 same "expert page 1 from page 2" "" page expert1
 same "caps lock still checked" "111" state 1312
