@@ -1,7 +1,7 @@
 // The program's real asset store: every string id the program asks for resolves in both interface
 // languages from the right table, registry names and file names are well formed, the formats take
-// the arguments their callers pass, and the layout's registration hangs together. The list of ids
-// is store-texts.txt beside this file.
+// the arguments their callers pass, the layout's registration hangs together, and every catalogue
+// cell is a library for its processor. The list of ids is store-texts.txt beside this file.
 #include <windows.h>
 #include <gtest/gtest.h>
 
@@ -385,24 +385,34 @@ TEST_F(StoreTexts, LayoutRegistrationHangsTogether)
     EXPECT_NE(std::wstring::npos, std::wstring(out.WideText(0)).find(L"/f:\"C:\\Temp Folder\\kbd1.tmp\""));
 }
 
-TEST_F(StoreTexts, IA64CellsFailToDecodeAndTheOthersAreLibraries)
+TEST_F(StoreTexts, EveryCatalogueCellIsALibraryForItsProcessor)
 {
     for (int set = 0; set < kCatalogueSets; ++set)
         for (int row = 0; row < kCatalogueRows; ++row)
             for (int slot = 0; slot < kCatalogueSlots; ++slot)
             {
+                const std::string where =
+                    "set " + std::to_string(set) + " row " + std::to_string(row) + " slot " + std::to_string(slot);
                 const int blob = CatalogueBlobNumber(set, row, slot);
                 int length = StoreBlobLength(blob), items = 0;
                 unsigned char* image = install.m_guard.Decode(StoreBlob(blob), &length, &items);
-                const bool ia64 = slot == 3 || slot == 6 || slot == 9;
-                if (ia64)
-                    EXPECT_EQ(nullptr, image) << "set " << set << " row " << row << " slot " << slot;
+                ASSERT_NE(nullptr, image) << where;
+                ASSERT_GT(length, 0x200) << where;
+                EXPECT_EQ('M', image[0]) << where;
+                EXPECT_EQ('Z', image[1]) << where;
+                // The PE machine: x86 for slots 0, 1, 2, 5, 8, 11; IA64 for 3, 6, 9; AMD64 for 4, 7, 10, 12.
+                const uint32_t pe = ReadLe32(image + 0x3C);
+                if (pe + 6 <= static_cast<uint32_t>(length))
+                {
+                    const int machine = image[pe + 4] | (image[pe + 5] << 8);
+                    const int expected = (slot == 3 || slot == 6 || slot == 9)    ? 0x200
+                                         : (slot == 4 || slot == 7 || slot == 10 || slot == 12) ? 0x8664
+                                                                                                 : 0x14C;
+                    EXPECT_EQ(expected, machine) << where;
+                }
                 else
                 {
-                    ASSERT_NE(nullptr, image) << "set " << set << " row " << row << " slot " << slot;
-                    EXPECT_GT(length, 1024);
-                    EXPECT_EQ('M', image[0]);
-                    EXPECT_EQ('Z', image[1]);
+                    ADD_FAILURE() << where << ": no PE header";
                 }
                 std::free(image);
             }
