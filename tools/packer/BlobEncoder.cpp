@@ -39,10 +39,16 @@ Bytes DeflateZopfli(const Bytes& data)
     return result;
 }
 
-DeflateChoice DeflateBest(const Bytes& data)
+DeflateChoice DeflateBest(const Bytes& data, bool fast)
 {
     DeflateChoice choice;
     Bytes zlib = DeflateZlib9(data);
+    if (fast) {
+        choice.zlibSize = zlib.size();
+        choice.zopfliSize = 0;
+        choice.stream = std::move(zlib);
+        return choice;
+    }
     Bytes zopfli = DeflateZopfli(data);
     choice.zlibSize = zlib.size();
     choice.zopfliSize = zopfli.size();

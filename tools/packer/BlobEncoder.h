@@ -25,7 +25,9 @@ struct DeflateChoice
 };
 
 // The smaller of both (zlib on a tie).
-DeflateChoice DeflateBest(const Bytes& data);
+// The smaller of zlib level 9 and zopfli; with fast, zlib level 9 alone (test stores, where the
+// ratio does not matter and zopfli's time does).
+DeflateChoice DeflateBest(const Bytes& data, bool fast = false);
 
 // Header + stream + padding, enciphered with the key.
 Bytes SealBlob(const Bytes& data, const Bytes& stream, uint32_t itemCount, const unsigned char* key, int keyLength);

@@ -8,9 +8,10 @@
 namespace {
 
 const char kUsage[] =
-    "usage: kbdpack [-D name=value]... [--depfile FILE] [--report FILE] MANIFEST STORE_FILE SOURCE_FILE\n"
+    "usage: kbdpack [-D name=value]... [--depfile FILE] [--report FILE] [--fast] MANIFEST STORE_FILE SOURCE_FILE\n"
     "  Packs the asset store described by MANIFEST into STORE_FILE and writes SOURCE_FILE, the C++\n"
-    "  source that embeds it. Exit codes: 0 packed, 1 content refused, 2 usage, 3 write or self-check failed.\n";
+    "  source that embeds it. --fast compresses with zlib level 9 only (for test stores).\n"
+    "  Exit codes: 0 packed, 1 content refused, 2 usage, 3 write or self-check failed.\n";
 
 int Usage(const char* why)
 {
@@ -31,6 +32,10 @@ int main(int argc, char** argv)
         if (arg == "-h" || arg == "--help") {
             std::fputs(kUsage, stdout);
             return kPackDone;
+        }
+        if (arg == "--fast") {
+            options.fast = true;
+            continue;
         }
         if (arg == "-D" || arg == "--depfile" || arg == "--report") {
             if (i + 1 >= argc)

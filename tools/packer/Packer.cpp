@@ -237,7 +237,7 @@ PackResult Pack(const PackOptions& o, PackError* error)
             BlobJob& job = jobs[i];
             if (job.raw || job.failing)
                 continue;
-            job.choice = DeflateBest(job.data);
+            job.choice = DeflateBest(job.data, o.fast);
             job.stored = SealBlob(job.data, job.choice.stream, job.itemCount, key.key.data(), (int)key.key.size());
         }
     };

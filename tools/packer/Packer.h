@@ -21,6 +21,7 @@ struct PackOptions
     std::string depFile;
     std::string reportFile;
     std::map<std::string, std::string> variables;
+    bool fast = false;  // zlib level 9 only
 };
 
 enum PackResult
