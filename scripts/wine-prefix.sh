@@ -7,7 +7,8 @@ set -euo pipefail
 template=$1
 wine=/usr/lib/wine/wine64
 [ -x "$wine" ] || { echo "wine-prefix: $wine not found (run scripts/install-deps.sh)" >&2; exit 1; }
-version=$("$wine" --version 2>/dev/null || echo unknown)
+# The marker changes with the Wine version and with what this script adds to the prefix.
+version="$("$wine" --version 2>/dev/null || echo unknown) keys-1"
 
 if [ -f "$template/.kbd-template" ] && [ "$(cat "$template/.kbd-template")" = "$version" ]; then
   exit 0
@@ -22,6 +23,16 @@ if ! timeout 180 "$wine" wineboot -i >/dev/null 2>&1; then
   timeout 10 wineserver -k 2>/dev/null || true
   exit 1
 fi
+# Windows always has these two keys; a fresh Wine prefix lacks them, and the installer opens them
+# (it does not create them) as it would on Windows.
+for key in 'HKLM\SYSTEM\CurrentControlSet\Control\Keyboard Layouts' \
+           'HKLM\SYSTEM\CurrentControlSet\Control\Keyboard Layout'; do
+  if ! timeout 60 "$wine" reg add "$key" /f >/dev/null 2>&1; then
+    echo "wine-prefix: could not add $key" >&2
+    timeout 10 wineserver -k 2>/dev/null || true
+    exit 1
+  fi
+done
 timeout 60 wineserver -w || true
 echo "$version" > "$WINEPREFIX/.kbd-template"
 mv "$WINEPREFIX" "$template"
