@@ -32,11 +32,23 @@ finish_run() {
 start install
 d click 1 >/dev/null; d page licence >/dev/null || fail "no licence page"
 d click 305 >/dev/null; d click 1 >/dev/null; d page setup >/dev/null || fail "no setup page"
+# Expert page 1: Caps Lock becomes a left Control key; the choice must reach the record.
+d click 303 >/dev/null; d page expert1 >/dev/null || fail "no expert page"
+d click 1312 >/dev/null
+# The click is posted: wait until the page has enabled the row's list.
+for _ in $(seq 50); do [ "$(d state 1412)" = "110" ] && break; sleep 0.2; done
+index=$(d items 1412 | grep -n '^\*\?0xa2 ' | cut -d: -f1)
+[ -n "$index" ] || fail "the Caps Lock list offers no left Control key"
+d choose 1412 $((index - 1)) >/dev/null || fail "could not choose the left Control key"
+d click 301 >/dev/null; d page setup >/dev/null || fail "no way back to the setup page"
 d click 206 >/dev/null
 d page done >/dev/null || fail "the installation did not reach the done page: $(d answer ok)"
 shot install-done
 finish_run install
 layout_key_exists || fail "the layout is not registered under $KEY"
+record="HKLM\\$(text 7)\\$(text 8)\\$(text 10)\\$(text 36)\\$(text 89)"
+assignments=$("$WINE" reg query "$record" /v "$(text 157)" 2>/dev/null | tr -d '\r')
+grep -qi '3A00A200' <<<"$assignments" || fail "the Caps Lock choice is not in the record: $assignments"
 program="$WINEPREFIX/drive_c/Program Files/$PARENT/$FOLDER"
 [ -n "$(ls -A "$program" 2>/dev/null)" ] || fail "the program folder $program is empty or missing"
 
