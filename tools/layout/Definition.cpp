@@ -105,7 +105,7 @@ bool CDefinition::ParseChar(const std::string& t, uint32_t& ch, int line)
             return Fail(line, "expected one character, U+XXXX or none, found '" + t + "'");
         ch = cps[0];
     }
-    if (ch == 0 || ch > 0xFFFF || (ch >= 0xD800 && ch < 0xE000) || ch >= 0xF000 && ch <= 0xF0FF)
+    if (ch == 0 || ch > 0xFFFF || (ch >= 0xD800 && ch < 0xE000) || (ch >= 0xF000 && ch <= 0xF0FF))
         return Fail(line, "character " + t + " cannot be typed by a layout (outside the 16-bit range or reserved)");
     return true;
 }
