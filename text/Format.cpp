@@ -289,17 +289,8 @@ int CFormatter::FormatInteger()
     if (precision > kMaxPrecision)
         precision = kMaxPrecision;
 
-    unsigned long long magnitude;
     int negative = 0;
-    if (m_flags & kFlag64) {
-        long long value = FetchInt64();
-        negative = (m_flags & kFlagSigned) && value < 0;
-        magnitude = negative ? 0 - (unsigned long long)value : (unsigned long long)value;
-    } else {
-        int value = FetchInt();
-        negative = (m_flags & kFlagSigned) && value < 0;
-        magnitude = negative ? 0 - (unsigned long long)(long long)value : (unsigned)value;
-    }
+    unsigned long long magnitude = FetchMagnitude(&negative);
 
     int shift = (m_flags & kFlagHex) ? 4 : (m_flags & kFlagOctal) ? 3 : (m_flags & kFlagBinary) ? 1 : 0;
     int base = shift ? 1 << shift : 10;

@@ -355,17 +355,8 @@ int CFormatter::FormatScaled()
     if (m_width > kMaxWidth)
         m_width = kMaxWidth;
 
-    unsigned long long magnitude;
     int negative = 0;
-    if (m_flags & kFlag64) {
-        long long value = FetchInt64();
-        negative = (m_flags & kFlagSigned) && value < 0;
-        magnitude = negative ? 0 - (unsigned long long)value : (unsigned long long)value;
-    } else {
-        int value = FetchInt();
-        negative = (m_flags & kFlagSigned) && value < 0;
-        magnitude = negative ? 0 - (unsigned long long)(long long)value : (unsigned)value;
-    }
+    unsigned long long magnitude = FetchMagnitude(&negative);
 
     int k = 0;
     while (k < 6 && (magnitude >> (10 * (k + 1))) != 0)

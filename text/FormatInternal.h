@@ -79,6 +79,19 @@ private:
 
     int FetchInt() { return va_arg(*m_args, int); }
     long long FetchInt64() { return va_arg(*m_args, long long); }
+    // The next integer argument (64-bit with kFlag64) as a magnitude; *negative is set only for a
+    // signed conversion of a negative value.
+    unsigned long long FetchMagnitude(int* negative)
+    {
+        if (m_flags & kFlag64) {
+            long long value = FetchInt64();
+            *negative = (m_flags & kFlagSigned) && value < 0;
+            return *negative ? 0 - (unsigned long long)value : (unsigned long long)value;
+        }
+        int value = FetchInt();
+        *negative = (m_flags & kFlagSigned) && value < 0;
+        return *negative ? 0 - (unsigned long long)(long long)value : (unsigned)value;
+    }
     double FetchDouble() { return va_arg(*m_args, double); }
     const void* FetchPointer() { return va_arg(*m_args, const void*); }
 
