@@ -357,6 +357,39 @@ RowValue* CWndBase::FindPair(uint32_t key, RowValue* rows, int rowCount)
     return nullptr;
 }
 
+void CWndBase::StoreKeyChoice(int listId, const KeyRow* rows, uint16_t KeyEntry::*field,
+                              RowValue* values, int valueCount)
+{
+    uint32_t scanCode = static_cast<uint32_t>(LookupValue(listId, rows));
+    if (!scanCode)
+        return;
+    uint32_t data = static_cast<uint32_t>(ComboSelectedData(listId));
+    CInstall* installer = Installer();
+    KeyEntry* entry = installer ? installer->FindKey(static_cast<uint16_t>(scanCode)) : nullptr;
+    if (entry)
+        entry->*field = static_cast<uint16_t>(data);
+    RowValue* row = FindPair(scanCode, values, valueCount);
+    if (row)
+        row->value = data;
+}
+
+void CWndBase::SaveKeyRows(const KeyRow* rows, int listOffset, uint16_t KeyEntry::*field)
+{
+    CInstall* installer = Installer();
+    if (!installer || !rows)
+        return;
+    for (; rows->listId; ++rows)
+    {
+        KeyEntry* entry = installer->FindKey(static_cast<uint16_t>(rows->scanCode));
+        if (!entry)
+            continue;
+        entry->*field = IsChecked(rows->listId - listOffset)
+                            ? static_cast<uint16_t>(ComboSelectedData(rows->listId))
+                            : 0;
+    }
+    installer->NormalizeKeys();
+}
+
 int CWndBase::FillCombo(HWND combo, const ComboItem* table, int32_t selectValue)
 {
     if (!combo || !table)

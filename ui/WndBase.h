@@ -12,6 +12,7 @@
 #include <windows.h>
 #include <stdint.h>
 
+#include "core/KeyTable.h"
 #include "text/GString.h"
 
 class CWizard;
@@ -92,6 +93,10 @@ public:
     LRESULT ComboSelectedData(int id);
     static int32_t LookupValue(int32_t key, const KeyRow* table);
     static RowValue* FindPair(uint32_t key, RowValue* rows, int rowCount);
+    // The expert pages' rows: each page edits one field of the installer's key table.
+    void StoreKeyChoice(int listId, const KeyRow* rows, uint16_t KeyEntry::*field,
+                        RowValue* values, int valueCount);
+    void SaveKeyRows(const KeyRow* rows, int listOffset, uint16_t KeyEntry::*field);
     int FillCombo(HWND combo, const ComboItem* table, int32_t selectValue);
     int FillComboById(int id, const ComboItem* table, int32_t selectValue);
 

@@ -282,16 +282,7 @@ TEST_F(InstallProcedure, ReinstallWithAnotherMainDocumentMovesItAndItsDesktopLin
 TEST_F(InstallProcedure, UpgradeOverAnOlderCopy)
 {
     // An older copy: its registration and four files in the user's folders, and no record.
-    const std::wstring personal = SpecialFolder(CSIDL_PERSONAL);
-    const std::wstring desktop = SpecialFolder(CSIDL_DESKTOP);
-    const std::wstring oldFiles[] = {
-        Join(personal, L"Acme Keys Manual.pdf"), Join(desktop, L"Acme Keys Manual.lnk"),
-        Join(personal, L"Acme Keys Readme.txt"), Join(desktop, L"Acme Keys Readme.lnk")};
-    for (const std::wstring& f : oldFiles)
-        WriteFileText(f, "older copy");
-    WriteString(HKEY_LOCAL_MACHINE, kLayoutKey, L"Layout Text", L"Acme Keys");
-    WriteString(HKEY_LOCAL_MACHINE, kLayoutKey, L"Layout Id", L"03a7");
-    WriteString(HKEY_LOCAL_MACHINE, kLayoutKey, L"Layout File", L"kbdacme.dll");
+    const std::vector<std::wstring> oldFiles = SeedOlderCopy();
 
     CInstall install;
     Start(install);

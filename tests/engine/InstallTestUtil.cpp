@@ -641,4 +641,19 @@ void AssignTestKeys(CInstall& install)
             key->remapTo = c.remapTo;
     }
 }
+
+std::vector<std::wstring> SeedOlderCopy()
+{
+    const std::wstring personal = SpecialFolder(CSIDL_PERSONAL);
+    const std::wstring desktop = SpecialFolder(CSIDL_DESKTOP);
+    const std::vector<std::wstring> files = {
+        Join(personal, L"Acme Keys Manual.pdf"), Join(desktop, L"Acme Keys Manual.lnk"),
+        Join(personal, L"Acme Keys Readme.txt"), Join(desktop, L"Acme Keys Readme.lnk")};
+    for (const std::wstring& f : files)
+        WriteFileText(f, "older copy");
+    WriteString(HKEY_LOCAL_MACHINE, kLayoutKey, L"Layout Text", L"Acme Keys");
+    WriteString(HKEY_LOCAL_MACHINE, kLayoutKey, L"Layout Id", L"03a7");
+    WriteString(HKEY_LOCAL_MACHINE, kLayoutKey, L"Layout File", L"kbdacme.dll");
+    return files;
+}
 }

@@ -114,6 +114,10 @@ void LibrarySlots(const CInstall& install, int* primary, int* secondary);
 // The settings text the fixture's templates give for adding the layout on this version.
 std::string ExpectedAddSettings(const CInstall& install, uint16_t language, int setAsDefault);
 
+// An older copy (version 130): its layout registration and four files in the user's folders,
+// and no record. Returns the four files.
+std::vector<std::wstring> SeedOlderCopy();
+
 // Key assignments and remaps used by several tests.
 void AssignTestKeys(CInstall& install);
 }

@@ -191,16 +191,7 @@ TEST_F(UninstallProcedure, ARecordWithoutItsInstallationKeyIsLeftAsItIs)
 
 TEST_F(UninstallProcedure, AnOlderCopyLosesItsFilesLibrariesAndRegistrationOnly)
 {
-    const std::wstring personal = SpecialFolder(CSIDL_PERSONAL);
-    const std::wstring desktop = SpecialFolder(CSIDL_DESKTOP);
-    const std::wstring oldFiles[] = {
-        Join(personal, L"Acme Keys Manual.pdf"), Join(desktop, L"Acme Keys Manual.lnk"),
-        Join(personal, L"Acme Keys Readme.txt"), Join(desktop, L"Acme Keys Readme.lnk")};
-    for (const std::wstring& f : oldFiles)
-        WriteFileText(f, "older copy");
-    WriteString(HKEY_LOCAL_MACHINE, kLayoutKey, L"Layout Text", L"Acme Keys");
-    WriteString(HKEY_LOCAL_MACHINE, kLayoutKey, L"Layout Id", L"03a7");
-    WriteString(HKEY_LOCAL_MACHINE, kLayoutKey, L"Layout File", L"kbdacme.dll");
+    const std::vector<std::wstring> oldFiles = SeedOlderCopy();
     // A record too incomplete to be read: an older copy's uninstall leaves it alone.
     WriteDword(HKEY_LOCAL_MACHINE, kRecordKey, L"Install Count", 5);
 

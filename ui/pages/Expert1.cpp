@@ -203,35 +203,12 @@ void CDlgExpert1::CompleteRowList(int listId)
 
 void CDlgExpert1::StoreRowChoice(int listId)
 {
-    uint32_t scanCode = static_cast<uint32_t>(LookupValue(listId, kKeyRows));
-    if (!scanCode)
-        return;
-    uint32_t data = static_cast<uint32_t>(ComboSelectedData(listId));
-    CInstall* installer = Installer();
-    KeyEntry* entry = installer ? installer->FindKey(static_cast<uint16_t>(scanCode)) : nullptr;
-    if (entry)
-        entry->virtualKey = static_cast<uint16_t>(data);
-    RowValue* row = FindPair(scanCode, m_rowValues, m_rowCount);
-    if (row)
-        row->value = data;
+    StoreKeyChoice(listId, kKeyRows, &KeyEntry::virtualKey, m_rowValues, m_rowCount);
 }
 
 void CDlgExpert1::SaveRows()
 {
-    CInstall* installer = Installer();
-    if (!installer)
-        return;
-    for (int i = 0; i < kRows; ++i)
-    {
-        KeyEntry* entry = installer->FindKey(static_cast<uint16_t>(kKeyRows[i].scanCode));
-        if (!entry)
-            continue;
-        int listId = kKeyRows[i].listId;
-        entry->virtualKey = IsChecked(listId - kListOffset)
-                                ? static_cast<uint16_t>(ComboSelectedData(listId))
-                                : 0;
-    }
-    installer->NormalizeKeys();
+    SaveKeyRows(kKeyRows, kListOffset, &KeyEntry::virtualKey);
 }
 
 int CDlgExpert1::OnCommand()

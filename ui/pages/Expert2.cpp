@@ -142,35 +142,12 @@ int CDlgExpert2::ToggleRow(int checkBoxId)
 
 void CDlgExpert2::StoreRowChoice(int listId)
 {
-    uint32_t scanCode = static_cast<uint32_t>(LookupValue(listId, kKeyRows));
-    if (!scanCode)
-        return;
-    uint32_t data = static_cast<uint32_t>(ComboSelectedData(listId));
-    CInstall* installer = Installer();
-    KeyEntry* entry = installer ? installer->FindKey(static_cast<uint16_t>(scanCode)) : nullptr;
-    if (entry)
-        entry->remapTo = static_cast<uint16_t>(data);
-    RowValue* row = FindPair(scanCode, m_rowValues, m_rowCount);
-    if (row)
-        row->value = data;
+    StoreKeyChoice(listId, kKeyRows, &KeyEntry::remapTo, m_rowValues, m_rowCount);
 }
 
 void CDlgExpert2::SaveRows()
 {
-    CInstall* installer = Installer();
-    if (!installer)
-        return;
-    for (int i = 0; i < kRows; ++i)
-    {
-        KeyEntry* entry = installer->FindKey(static_cast<uint16_t>(kKeyRows[i].scanCode));
-        if (!entry)
-            continue;
-        int listId = kKeyRows[i].listId;
-        entry->remapTo = IsChecked(listId - kListOffset)
-                             ? static_cast<uint16_t>(ComboSelectedData(listId))
-                             : 0;
-    }
-    installer->NormalizeKeys();
+    SaveKeyRows(kKeyRows, kListOffset, &KeyEntry::remapTo);
 }
 
 int CDlgExpert2::OnCommand()
